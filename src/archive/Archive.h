@@ -1,0 +1,84 @@
+#pragma once
+
+#include "ArchiveError.h"
+#include "HoursRecord.h"
+
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+struct sqlite3;
+
+namespace zelvaro {
+
+// The schema of every archive: other tools and hand-made archives rely on it.
+inline constexpr const char *kCreateMovMag = R"sql(CREATE TABLE MOV_MAG (
+  NUM_MOV INTEGER PRIMARY KEY,
+  ANNO TEXT, MESE TEXT, GIORNO TEXT,
+  ORA_INIZIO_1 TEXT, ORA_FINE_1 TEXT,
+  ORA_INIZIO_2 TEXT, ORA_FINE_2 TEXT,
+  ORA_INIZIO_3 TEXT, ORA_FINE_3 TEXT,
+  NOTE TEXT))sql";
+
+// Every listed record ("select * from MOV_MAG  where NUM_MOV > 0"), in increasing number order.
+inline constexpr const char *kListQuery =
+    "SELECT NUM_MOV, ANNO, MESE, GIORNO, ORA_INIZIO_1, ORA_FINE_1, ORA_INIZIO_2, ORA_FINE_2, "
+    "ORA_INIZIO_3, ORA_FINE_3, NOTE FROM MOV_MAG WHERE NUM_MOV > 0 ORDER BY NUM_MOV";
+
+// Field text of one stored value (the database null arrives as an invalid QVariant): the empty
+// text for null, else its text form with blanks (spaces) removed at both ends.
+QString fieldText(const QVariant &value);
+
+// Removes blanks (spaces only, as the field-text rule says) at both ends.
+QString trimBlanks(const QString &text);
+
+// The one connection to the hours archive, a SQLite file holding table MOV_MAG.
+// Never shows UI: every operation returns an ArchiveError.
+class Archive
+{
+public:
+    // Opens an existing archive read-write; never creates a file. Fails (code and Italian text)
+    // for an empty path, a missing file, a file that is not SQLite, an Access/Jet file (which must
+    // be converted with "zelvaro-archivio importa"), a missing MOV_MAG or column, or a file locked
+    // beyond a short busy timeout.
+    static std::unique_ptr<Archive> open(const QString &path, ArchiveError *error);
+
+    // Creates a new empty archive; refuses when anything exists at `path`.
+    static ArchiveError create(const QString &path);
+
+    ~Archive(); // closes the connection (CHIUDE_DATABASE)
+    Archive(const Archive &) = delete;
+    Archive &operator=(const Archive &) = delete;
+
+    QString path() const { return m_path; }
+
+    // Calls `row` for every record with NUM_MOV > 0, in increasing number order, from one query.
+    // The record passed is reused from row to row.
+    ArchiveError forEachListed(const std::function<void(const HoursRecord &)> &row);
+
+    // The highest NUM_MOV above 0, or nullopt when there is none (CERCA_ULT_MOV).
+    ArchiveError lastNumber(std::optional<qint64> *number);
+
+    // The record with this number, or nullopt when there is none (LEGGE_MOV).
+    ArchiveError readRecord(qint64 number, std::optional<HoursRecord> *record);
+
+    // Writes the record with this number in one transaction: the row is overwritten when it
+    // exists (its NOTE is kept), else a new row is added with NOTE "" and the number the
+    // archive gives (highest + 1). `storedNumber` receives the number of the row written.
+    ArchiveError confirmRecord(qint64 number, const RecordValues &values, qint64 *storedNumber);
+
+    // Deletes the row with this number; no row is not an error.
+    ArchiveError deleteRecord(qint64 number);
+
+    sqlite3 *handle() const { return m_db; }
+
+private:
+    Archive(sqlite3 *db, const QString &path);
+    sqlite3 *m_db = nullptr;
+    QString m_path;
+};
+
+} // namespace zelvaro

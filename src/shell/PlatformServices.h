@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+
+namespace zelvaro {
+
+// Small platform services that the program's logic calls. The real ones wrap Qt; the tests
+// script fakes of them (tests/support).
+
+inline const QString kApplicationTitle = QStringLiteral("ZELVARO");
+
+class MessageBoxService
+{
+public:
+    enum class Icon { None, Stop };
+    enum class Buttons { Ok, YesNo }; // YesNo: Yes is the default
+    enum class Answer { Ok, Yes, No };
+    virtual ~MessageBoxService() = default;
+    // Modal; each '\r' of the text is shown as a line break. An empty title means the
+    // application title. systemModal keeps the box above the windows of all programs.
+    virtual Answer show(const QString &text, const QString &title, Icon icon, Buttons buttons,
+                        bool systemModal = false) = 0;
+};
+
+class BeepService
+{
+public:
+    virtual ~BeepService() = default;
+    virtual void beep() = 0;
+};
+
+// The application-wide mouse pointer: a setting, not a stack.
+class BusyPointer
+{
+public:
+    virtual ~BusyPointer() = default;
+    virtual void setBusy(bool busy) = 0;
+};
+
+class Clock
+{
+public:
+    virtual ~Clock() = default;
+    virtual QDate today() const = 0;
+    virtual QDateTime now() const = 0;
+};
+
+// True when another copy of the program is already running; the copy that asks keeps the
+// claim until it ends.
+class InstanceGuard
+{
+public:
+    virtual ~InstanceGuard() = default;
+    virtual bool anotherCopyRunning() = 0;
+};
+
+class ProgramFolder
+{
+public:
+    virtual ~ProgramFolder() = default;
+    // The folder of the executable, without a trailing separator.
+    virtual QString path() const = 0;
+};
+
+// Ends the program at once: no window runs its unload step. The caller returns right after.
+class ProgramEnd
+{
+public:
+    virtual ~ProgramEnd() = default;
+    virtual void endProgram() = 0;
+};
+
+// The services the windows need, handed in through constructors.
+struct Services
+{
+    MessageBoxService *messages = nullptr;
+    BeepService *beep = nullptr;
+    BusyPointer *pointer = nullptr;
+    Clock *clock = nullptr;
+    ProgramEnd *end = nullptr;
+};
+
+} // namespace zelvaro

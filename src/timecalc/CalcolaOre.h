@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+namespace zelvaro {
+
+// The eleven box texts that the period, day and week computation reads and writes: six time
+// entries in, five duration texts out. The window copies its boxes into one of these and back;
+// the list fill and the printout keep one of their own.
+struct BoxTexts
+{
+    QString oraInizio1, oraFine1;
+    QString oraInizio2, oraFine2;
+    QString oraInizio3, oraFine3;
+    QString totale1, totale2, totale3; // period durations
+    QString totaleGenerale;            // day total
+    QString totaleGenSettimana;        // running ("week") total
+};
+
+// The running total that CALCOLA_ORE adds each day total to; callers reset it.
+struct WeekAccumulators
+{
+    double hours = 0;
+    double minutes = 0;
+    void reset() { hours = minutes = 0; }
+};
+
+// Computes the three period durations, the day total and the running total from the six time
+// entries of `boxes`. A period whose start or end reads as 0 is incomplete: its duration text is
+// emptied. When period 1 is complete the day total is written and added to `week`, and the
+// running total is written; otherwise day total, running total and `week` keep what they held.
+void CALCOLA_ORE(BoxTexts &boxes, WeekAccumulators &week);
+
+} // namespace zelvaro

@@ -1,0 +1,126 @@
+#pragma once
+
+#include "PlatformServices.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+
+namespace zelvaro::test {
+
+// A message box that replays scripted answers and records every box shown. A box for which no
+// answer was scripted is recorded as unexpected and answered No/Ok, so a test never hangs;
+// checkNoUnexpected() (call it in cleanup()) fails the test.
+class FakeMessageBox : public MessageBoxService
+{
+public:
+    struct Shown
+    {
+        QString text;
+        QString title; // as passed: empty means the application title
+        Icon icon;
+        Buttons buttons;
+        bool systemModal;
+        int beepsBefore; // beeps sounded since the previous box
+    };
+
+    explicit FakeMessageBox(class FakeBeep *beep = nullptr) : m_beep(beep) {}
+
+    // Queue the answer for the next box (Ok for an OK box, Yes/No for a question).
+    void expect(Answer answer) { m_script.push_back(answer); }
+    void expectOk(int count = 1)
+    {
+        for (int i = 0; i < count; ++i)
+            m_script.push_back(Answer::Ok);
+    }
+
+    Answer show(const QString &text, const QString &title, Icon icon, Buttons buttons,
+                bool systemModal = false) override;
+
+    QList<Shown> shown;
+    QStringList unexpected;
+    QStringList texts() const;
+    int pending() const { return int(m_script.size()); }
+    void clear()
+    {
+        shown.clear();
+        unexpected.clear();
+        m_script.clear();
+    }
+
+private:
+    std::deque<Answer> m_script;
+    FakeBeep *m_beep;
+    int m_beepsSeen = 0;
+};
+
+class FakeBeep : public BeepService
+{
+public:
+    void beep() override { ++count; }
+    int count = 0;
+};
+
+class FakePointer : public BusyPointer
+{
+public:
+    void setBusy(bool b) override
+    {
+        busy = b;
+        history.append(b);
+    }
+    bool busy = false;
+    QList<bool> history;
+};
+
+class FixedClock : public Clock
+{
+public:
+    explicit FixedClock(QDateTime when = QDateTime(QDate(2004, 3, 5), QTime(9, 15, 30))) : when(when) {}
+    QDate today() const override { return when.date(); }
+    QDateTime now() const override { return when; }
+    QDateTime when;
+};
+
+class FakeProgramEnd : public ProgramEnd
+{
+public:
+    void endProgram() override { ++count; }
+    int count = 0;
+};
+
+class FakeInstanceGuard : public InstanceGuard
+{
+public:
+    bool anotherCopyRunning() override
+    {
+        ++asked;
+        return another;
+    }
+    bool another = false;
+    int asked = 0;
+};
+
+class FakeProgramFolder : public ProgramFolder
+{
+public:
+    explicit FakeProgramFolder(QString p = {}) : folder(std::move(p)) {}
+    QString path() const override { return folder; }
+    QString folder;
+};
+
+// All fakes wired together, with a Services bundle pointing at them.
+struct FakeServices
+{
+    FakeBeep beep;
+    FakeMessageBox messages{&beep};
+    FakePointer pointer;
+    FixedClock clock;
+    FakeProgramEnd end;
+    Services services() { return Services{&messages, &beep, &pointer, &clock, &end}; }
+};
+
+} // namespace zelvaro::test
