@@ -49,7 +49,12 @@ public:
     // Creates a new empty archive; refuses when anything exists at `path`.
     static ArchiveError create(const QString &path);
 
-    ~Archive(); // closes the connection (CHIUDE_DATABASE)
+    ~Archive(); // closes the connection if still open
+
+    // CHIUDE_DATABASE: releases the file. Every later operation fails with SQLITE_MISUSE and
+    // "Archivio chiuso".
+    void close();
+    bool isOpen() const { return m_db != nullptr; }
     Archive(const Archive &) = delete;
     Archive &operator=(const Archive &) = delete;
 
