@@ -19,7 +19,11 @@ struct HoursMinutes
 HoursMinutes splitTime(double t);
 
 // "H h / M Min.": plain decimal digits, '-' for negatives, no padding, no exponent, never "-0".
+// A value beyond the range of a double (inf, nan) is written as 0.
 QString durationText(double hours, double minutes);
+
+// The same text written into `box`, reusing its buffer when it is not shared with another copy.
+void writeDurationText(QString &box, double hours, double minutes);
 
 // Reads a duration text (or any box text) back: hours = floor of its leading number, minutes =
 // the leading number after the first '/', or 0 when there is none. The empty text gives 0, 0.

@@ -1,0 +1,85 @@
+#include "CalcolaOre.h"
+
+#include "LeadingNumber.h"
+#include "TimeValues.h"
+
+#include <cmath>
+
+namespace zelvaro {
+
+namespace {
+
+// Hours that leave the range of a double (times near 1E308 of opposite signs) count as 0, as a
+// time entry beyond that range does; the texts and the accumulators never hold inf or nan.
+double inRange(double hours)
+{
+    return std::isfinite(hours) ? hours : 0;
+}
+
+// Writes the duration of one period into `box`, or empties it when the start or the end is not
+// given. Returns whether the period is complete.
+bool computePeriod(const QString &start, const QString &end, QString &box)
+{
+    const double s = leadingNumber(start);
+    const double e = leadingNumber(end);
+    if (s == 0 || e == 0) {
+        box.truncate(0);
+        return false;
+    }
+    const HoursMinutes from = splitTime(s);
+    const HoursMinutes to = splitTime(e);
+    double hours = to.hours - from.hours;
+    double minutes = to.minutes - from.minutes;
+    if (minutes < 0) { // borrow, once only
+        hours -= 1;
+        minutes += 60;
+    }
+    const double carry = std::floor(minutes / 60);
+    if (carry > 0) {
+        hours += carry;
+        minutes -= 60 * carry;
+    }
+    writeDurationText(box, inRange(hours), minutes);
+    return true;
+}
+
+} // namespace
+
+void CALCOLA_ORE(BoxTexts &boxes, WeekAccumulators &week)
+{
+    const bool period1Complete = computePeriod(boxes.oraInizio1, boxes.oraFine1, boxes.totale1);
+    computePeriod(boxes.oraInizio2, boxes.oraFine2, boxes.totale2);
+    computePeriod(boxes.oraInizio3, boxes.oraFine3, boxes.totale3);
+    // A complete period 1 shorter than one hour ("0 h / 45 Min.") still makes a day.
+    if (!period1Complete)
+        return;
+
+    // The day total is read back from the period texts, an emptied one counting as 0.
+    const HoursMinutes p1 = readDuration(boxes.totale1);
+    const HoursMinutes p2 = readDuration(boxes.totale2);
+    const HoursMinutes p3 = readDuration(boxes.totale3);
+    double hours = inRange(p1.hours + p2.hours + p3.hours);
+    double minutes = p1.minutes + p2.minutes + p3.minutes;
+    if (minutes < 0) {
+        hours -= 1;
+        minutes += 60;
+    }
+    double carry = std::floor(minutes / 60);
+    if (carry > 0) {
+        hours += carry;
+        minutes -= 60 * carry;
+    }
+    writeDurationText(boxes.totaleGenerale, hours, minutes);
+
+    // The running total carries whole hours but never borrows.
+    week.hours = inRange(week.hours + hours);
+    week.minutes += minutes;
+    carry = std::floor(week.minutes / 60);
+    if (carry > 0) {
+        week.minutes -= 60 * carry;
+        week.hours = inRange(week.hours + carry);
+    }
+    writeDurationText(boxes.totaleGenSettimana, week.hours, week.minutes);
+}
+
+} // namespace zelvaro
