@@ -8,7 +8,7 @@ ASAN_BUILD ?= build-asan
 BENCH_BUILD?= build-bench
 JOBS       ?= $(shell nproc)
 PACKAGES   := g++ make cmake pkg-config qt6-base-dev libsqlite3-dev mdbtools-dev \
-              fonts-dejavu-core poppler-utils
+              locales fonts-dejavu-core poppler-utils
 BIN        := $(BUILD)/bin
 
 .PHONY: all deps build run test asan bench clean
