@@ -40,11 +40,23 @@ QString trimBlanks(const QString &text);
 class Archive
 {
 public:
+    // ReadOnly opens the file as SQLite does by itself for a write-protected file (reads work,
+    // writes fail with SQLITE_READONLY); it lets tests show that case even when run as root.
+    enum class OpenMode { ReadWrite, ReadOnly };
+
+    // How long, in milliseconds, an operation waits for a lock held by another program before it
+    // fails with SQLITE_BUSY.
+    static constexpr int kBusyTimeoutMs = 1500;
+    // Sets the wait used by archives opened from now on (tests shorten it); ms >= 0.
+    static void setBusyTimeout(int milliseconds);
+    static int busyTimeout();
+
     // Opens an existing archive read-write; never creates a file. Fails (code and Italian text)
     // for an empty path, a missing file, a file that is not SQLite, an Access/Jet file (which must
     // be converted with "zelvaro-archivio importa"), a missing MOV_MAG or column, or a file locked
-    // beyond a short busy timeout.
-    static std::unique_ptr<Archive> open(const QString &path, ArchiveError *error);
+    // beyond a short busy timeout. A write-protected file opens for reading only.
+    static std::unique_ptr<Archive> open(const QString &path, ArchiveError *error,
+                                         OpenMode mode = OpenMode::ReadWrite);
 
     // Creates a new empty archive; refuses when anything exists at `path`.
     static ArchiveError create(const QString &path);
@@ -55,6 +67,8 @@ public:
     // "Archivio chiuso".
     void close();
     bool isOpen() const { return m_db != nullptr; }
+    // True when writes will fail because the file could only be opened for reading.
+    bool isReadOnly() const;
     Archive(const Archive &) = delete;
     Archive &operator=(const Archive &) = delete;
 
@@ -82,6 +96,7 @@ public:
 
 private:
     Archive(sqlite3 *db, const QString &path);
+    static int s_busyTimeoutMs;
     sqlite3 *m_db = nullptr;
     QString m_path;
 };
