@@ -1,0 +1,40 @@
+#include "Printout.h"
+
+#include "CalcolaOre.h"
+#include "PrintLine.h"
+
+namespace zelvaro {
+
+ArchiveError hoursListLines(Archive &archive, QStringList *lines)
+{
+    lines->clear();
+    WeekAccumulators week;
+    BoxTexts boxes;
+    return archive.forEachListed([&](const HoursRecord &record) {
+        boxes.oraInizio1 = record.oraInizio1;
+        boxes.oraFine1 = record.oraFine1;
+        boxes.oraInizio2 = record.oraInizio2;
+        boxes.oraFine2 = record.oraFine2;
+        boxes.oraInizio3 = record.oraInizio3;
+        boxes.oraFine3 = record.oraFine3;
+        // A record whose period 1 has no duration leaves the day and running totals of the
+        // record before it in `boxes`, and its line prints them.
+        CALCOLA_ORE(boxes, week);
+        lines->append(printLine(record, boxes));
+    });
+}
+
+PrintResult printHoursList(Archive &archive, LinePrinter &printer)
+{
+    // The whole list is read before anything reaches the printer, so a failing archive never
+    // leaves half a list on paper.
+    QStringList lines;
+    const ArchiveError error = hoursListLines(archive, &lines);
+    if (error.failed())
+        return PrintResult{error.code, error.text, QString()};
+    for (const QString &line : std::as_const(lines))
+        printer.printLine(line);
+    return printer.endDocument();
+}
+
+} // namespace zelvaro
