@@ -284,6 +284,10 @@ std::unique_ptr<Archive> Archive::open(const QString &path, ArchiveError *error,
         *error = archiveFailure(SQLITE_CANTOPEN, QStringLiteral("Percorso dell'archivio non indicato"));
         return nullptr;
     }
+    if (path.contains(QChar(u'\0'))) { // the file system would see the path cut short at the NUL
+        *error = archiveFailure(SQLITE_CANTOPEN, QStringLiteral("Il percorso dell'archivio non è valido"));
+        return nullptr;
+    }
     const QFileInfo info(path);
     if (!info.exists()) {
         *error = archiveFailure(SQLITE_CANTOPEN, QStringLiteral("Il file dell'archivio non esiste"));
@@ -305,7 +309,9 @@ std::unique_ptr<Archive> Archive::open(const QString &path, ArchiveError *error,
 
     sqlite3 *raw = nullptr;
     const int flags = mode == OpenMode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
-    const int openResult = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, flags, nullptr);
+    // The absolute path, so that a name beginning with "file:" is never taken for a URI.
+    const int openResult =
+        sqlite3_open_v2(QFile::encodeName(info.absoluteFilePath()).constData(), &raw, flags, nullptr);
     SqliteHandle db(raw);
     if (openResult != SQLITE_OK) {
         *error = sqliteFailure(db.get(), openResult);
@@ -334,6 +340,8 @@ ArchiveError Archive::create(const QString &path)
 {
     if (path.isEmpty())
         return archiveFailure(SQLITE_CANTOPEN, QStringLiteral("Percorso dell'archivio non indicato"));
+    if (path.contains(QChar(u'\0')))
+        return archiveFailure(SQLITE_CANTOPEN, QStringLiteral("Il percorso dell'archivio non è valido"));
     const QFileInfo info(path);
     const auto existsError = [] {
         return archiveFailure(

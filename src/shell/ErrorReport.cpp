@@ -2,11 +2,15 @@
 
 namespace zelvaro {
 
+QString signedNumberText(int number)
+{
+    return number > 0 ? QLatin1Char(' ') + QString::number(number) : QString::number(number);
+}
+
 QString errorReportText(int number, const QString &text)
 {
-    // The signed-number text form: a leading blank for a positive number, '-' for a negative one.
-    const QString signedNumber = number > 0 ? QLatin1Char(' ') + QString::number(number) : QString::number(number);
-    return QStringLiteral("Errore ") + signedNumber + QStringLiteral(" - ") + text + QStringLiteral("\r\r");
+    return QStringLiteral("Errore ") + signedNumberText(number) + QStringLiteral(" - ") + text +
+           QStringLiteral("\r\r");
 }
 
 void SEGNALA_ERRORE(PendingError &pending, MessageBoxService &messages)

@@ -13,6 +13,10 @@ struct PendingError
     QString text;
 };
 
+// The signed-number text form: a leading blank for a number above 0, a minus sign for one
+// below, nothing for 0.
+QString signedNumberText(int number);
+
 // "Errore" + signed number (a leading blank when positive) + " - " + text + "\r\r".
 QString errorReportText(int number, const QString &text);
 

@@ -166,6 +166,7 @@ private slots:
         QTest::newRow("empty path") << "empty path" << SQLITE_CANTOPEN
                                     << "Percorso dell'archivio non indicato";
         QTest::newRow("missing file") << "missing" << SQLITE_CANTOPEN << "non esiste";
+        QTest::newRow("NUL inside the path") << "nul" << SQLITE_CANTOPEN << "non è valido";
         QTest::newRow("folder") << "folder" << SQLITE_CANTOPEN << "cartella";
         QTest::newRow("text file") << "text" << SQLITE_NOTADB << "non è un archivio SQLite";
         QTest::newRow("Access 97 file") << "jet" << SQLITE_NOTADB
@@ -205,6 +206,8 @@ private slots:
         access[1] = 1;
         if (fixture == QLatin1String("empty path"))
             path.clear();
+        else if (fixture == QLatin1String("nul")) // an existing archive, named with a NUL after its name
+            path = makeArchive({1}) + QChar(u'\0') + QStringLiteral("x");
         else if (fixture == QLatin1String("folder"))
             path = m_dir->path();
         else if (fixture == QLatin1String("text"))
@@ -219,7 +222,7 @@ private slots:
             path = makeArchive({1});
             m_other = std::make_unique<RawDb>(path);
             QVERIFY2(m_other->exec(QStringLiteral("BEGIN EXCLUSIVE")), qPrintable(m_other->error));
-        } else if (fixture != QLatin1String("missing")) {
+        } else if (fixture != QLatin1String("missing") && fixture != QLatin1String("nul")) {
             RawDb raw(path);
             QVERIFY2(raw.exec(fixture), qPrintable(raw.error));
         }

@@ -1,0 +1,77 @@
+#include "ConfigurationFile.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <array>
+
+namespace zelvaro {
+
+namespace {
+
+// Windows-1252 differs from Latin-1 only in 0x80..0x9F; the five unassigned bytes keep their
+// C1 code points, as Windows itself maps them.
+constexpr std::array<char16_t, 32> kCp1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+QString decodeWindows1252(const QByteArray &bytes)
+{
+    QString text;
+    text.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        text.append(byte >= 0x80 && byte <= 0x9F ? QChar(kCp1252High[byte - 0x80]) : QChar(byte));
+    }
+    return text;
+}
+
+} // namespace
+
+std::optional<QByteArray> readFirstLineBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArray line;
+    bool anyByte = false;
+    std::array<char, 4096> buffer;
+    for (;;) {
+        const qint64 got = file.read(buffer.data(), qint64(buffer.size()));
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            break;
+        anyByte = true;
+        const char *begin = buffer.data();
+        const char *end = begin + got;
+        const char *lineEnd = std::find_if(begin, end, [](char c) { return c == '\r' || c == '\n'; });
+        line.append(begin, lineEnd - begin);
+        if (lineEnd != end)
+            break;
+    }
+    if (!anyByte)
+        return std::nullopt;
+    return line;
+}
+
+QString decodeConfigurationLine(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    return decodeWindows1252(bytes);
+}
+
+std::optional<QString> readConfigurationLine(const QString &path)
+{
+    const std::optional<QByteArray> bytes = readFirstLineBytes(path);
+    if (!bytes)
+        return std::nullopt;
+    return decodeConfigurationLine(*bytes);
+}
+
+} // namespace zelvaro

@@ -1,0 +1,175 @@
+#include "MDIForm1.h"
+
+#include "Archive.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+
+#include <algorithm>
+
+namespace zelvaro {
+
+namespace {
+
+// The child window that holds Form2: reports the moment its close is accepted, so the open flag
+// falls before the deferred deletion and the menu item can open a fresh one at once.
+class Form2SubWindow : public QMdiSubWindow
+{
+public:
+    explicit Form2SubWindow(std::function<void(QMdiSubWindow *)> closed) : m_closed(std::move(closed))
+    {
+        setAttribute(Qt::WA_DeleteOnClose);
+    }
+
+protected:
+    void closeEvent(QCloseEvent *event) override
+    {
+        QMdiSubWindow::closeEvent(event);
+        if (event->isAccepted() && m_closed)
+            m_closed(this);
+    }
+
+private:
+    std::function<void(QMdiSubWindow *)> m_closed;
+};
+
+QString escapedForMenu(QString text)
+{
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+} // namespace
+
+MDIForm1::MDIForm1(Archive &archive, const Services &services, Form2Factory makeForm2, QWidget *parent)
+    : QMainWindow(parent), m_archive(archive), m_services(services), m_makeForm2(std::move(makeForm2))
+{
+    setObjectName(QStringLiteral("MDIForm1"));
+    setWindowTitle(QStringLiteral("Zelvaro"));
+
+    m_mdiArea = new QMdiArea(this);
+    m_mdiArea->setObjectName(QStringLiteral("MDIClient"));
+    m_mdiArea->setBackground(palette().brush(QPalette::Dark));
+    setCentralWidget(m_mdiArea);
+
+    QMenu *gestione = menuBar()->addMenu(QStringLiteral("Gestione"));
+    gestione->setObjectName(QStringLiteral("MENU01"));
+    gestione->menuAction()->setObjectName(QStringLiteral("MENU01"));
+    QAction *zelvaro = gestione->addAction(QStringLiteral("Zelvaro"));
+    zelvaro->setObjectName(QStringLiteral("MENU0102"));
+    connect(zelvaro, &QAction::triggered, this, &MDIForm1::MENU0102_Click);
+    QAction *fine = gestione->addAction(QStringLiteral("Fine"));
+    fine->setObjectName(QStringLiteral("MENU0199"));
+    connect(fine, &QAction::triggered, this, &MDIForm1::MENU0199_Click);
+
+    m_windowsMenu = menuBar()->addMenu(QStringLiteral("&Windows"));
+    m_windowsMenu->setObjectName(QStringLiteral("mnuWindows"));
+    m_windowsMenu->menuAction()->setObjectName(QStringLiteral("mnuWindows"));
+    connect(m_windowsMenu, &QMenu::aboutToShow, this, &MDIForm1::fillWindowList);
+
+    resize(kClientWidthTwips / kTwipsPerPixel,
+           kClientHeightTwips / kTwipsPerPixel + menuBar()->sizeHint().height());
+
+    MDIForm_Load();
+}
+
+MDIForm1::~MDIForm1()
+{
+    // The child windows, closed ones awaiting deletion included, are deleted after this body:
+    // their last signals must not reach a half-destroyed main window.
+    for (QMdiSubWindow *window : m_mdiArea->findChildren<QMdiSubWindow *>())
+        window->disconnect(this);
+}
+
+void MDIForm1::MDIForm_Load()
+{
+    MENU0102_Click();
+}
+
+void MDIForm1::MENU0102_Click()
+{
+    if (m_form2Open) {
+        if (m_form2Window) {
+            m_mdiArea->setActiveSubWindow(m_form2Window);
+            m_form2Window->raise();
+        }
+        return;
+    }
+    m_form2Open = true;
+    auto *window = new Form2SubWindow([this](QMdiSubWindow *closed) { form2WindowGone(closed); });
+    window->setObjectName(QStringLiteral("Form2Window"));
+    QWidget *form2 = m_makeForm2 ? m_makeForm2(window) : nullptr;
+    if (!form2) {
+        delete window;
+        m_form2Open = false;
+        return;
+    }
+    m_form2Window = window;
+    window->setWidget(form2);
+    connect(window, &QObject::destroyed, this, [this, window] { form2WindowGone(window); });
+    m_mdiArea->addSubWindow(window);
+    window->show();
+    m_mdiArea->setActiveSubWindow(window);
+}
+
+void MDIForm1::form2WindowGone(QMdiSubWindow *window)
+{
+    // A window closed earlier may be deleted after a fresh Form2 opened: only the current one
+    // clears the flag.
+    if (window != m_form2Window)
+        return;
+    m_form2Window = nullptr;
+    m_form2Open = false;
+}
+
+void MDIForm1::MENU0199_Click()
+{
+    m_services.end->endProgram();
+}
+
+void MDIForm1::closeEvent(QCloseEvent *event)
+{
+    m_mdiArea->closeAllSubWindows();
+    const QList<QMdiSubWindow *> left = m_mdiArea->subWindowList();
+    if (std::any_of(left.begin(), left.end(), [](QMdiSubWindow *w) { return !w->isHidden(); })) {
+        event->ignore(); // a child window refused to close: the program goes on
+        return;
+    }
+    event->accept();
+    MDIForm_Unload();
+}
+
+void MDIForm1::MDIForm_Unload()
+{
+    m_archive.close();
+    m_services.end->endProgram();
+}
+
+void MDIForm1::fillWindowList()
+{
+    m_windowsMenu->clear();
+    const QList<QMdiSubWindow *> windows = m_mdiArea->subWindowList();
+    QMdiSubWindow *current = m_mdiArea->currentSubWindow();
+    int number = 0;
+    for (QMdiSubWindow *window : windows) {
+        if (window->isHidden())
+            continue;
+        ++number;
+        const QString title = escapedForMenu(window->windowTitle());
+        const QString text = number < 10 ? QStringLiteral("&%1 %2").arg(number).arg(title)
+                                         : QStringLiteral("%1 %2").arg(number).arg(title);
+        QAction *action = m_windowsMenu->addAction(text);
+        action->setCheckable(true);
+        action->setChecked(window == current);
+        connect(action, &QAction::triggered, this, [this, target = QPointer<QMdiSubWindow>(window)] {
+            if (target)
+                m_mdiArea->setActiveSubWindow(target);
+        });
+    }
+}
+
+} // namespace zelvaro

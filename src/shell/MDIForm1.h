@@ -1,0 +1,66 @@
+#pragma once
+
+#include "PlatformServices.h"
+
+#include <QMainWindow>
+
+#include <functional>
+
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+
+namespace zelvaro {
+
+class Archive;
+
+// The main window: a multiple-document frame whose client area hosts the hours entry window
+// Form2, with the menus "Gestione" (MENU01) and "&Windows" (mnuWindows). Loading it (the
+// constructor) opens Form2 at once.
+class MDIForm1 : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // Makes a new Form2 for the given parent; it must return a fresh widget every call.
+    using Form2Factory = std::function<QWidget *(QWidget *parent)>;
+
+    // Client area in twips; 15 twips make one pixel.
+    static constexpr int kClientWidthTwips = 10740;
+    static constexpr int kClientHeightTwips = 6915;
+    static constexpr int kTwipsPerPixel = 15;
+
+    MDIForm1(Archive &archive, const Services &services, Form2Factory makeForm2, QWidget *parent = nullptr);
+    ~MDIForm1() override;
+
+    // The hours window open flag: set just before Form2 is made, cleared when its window closes.
+    bool isForm2Open() const { return m_form2Open; }
+    QMdiSubWindow *form2Window() const { return m_form2Window; }
+    QMdiArea *mdiArea() const { return m_mdiArea; }
+
+    // "Zelvaro": brings Form2 forward when it is open, else makes and shows a fresh one.
+    void MENU0102_Click();
+    // "Fine": ends the program at once; no window closes and the archive is not closed.
+    void MENU0199_Click();
+
+protected:
+    // The user closes the main window: the child windows close first, then the archive, then
+    // the program ends.
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void MDIForm_Load();
+    void MDIForm_Unload();
+    void fillWindowList();
+    void form2WindowGone(QMdiSubWindow *window);
+
+    Archive &m_archive;
+    Services m_services;
+    Form2Factory m_makeForm2;
+    QMdiArea *m_mdiArea = nullptr;
+    QMenu *m_windowsMenu = nullptr;
+    bool m_form2Open = false;
+    QMdiSubWindow *m_form2Window = nullptr;
+};
+
+} // namespace zelvaro

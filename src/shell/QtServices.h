@@ -1,0 +1,61 @@
+#pragma once
+
+#include "PlatformServices.h"
+
+namespace zelvaro {
+
+// The real platform services, wrapping Qt. They need a QApplication (the clock, folder and
+// program end a QCoreApplication).
+
+// The text a message box shows: every carriage return (alone or before a line feed) becomes a
+// line break.
+QString messageBoxDisplayText(const QString &text);
+
+class QtMessageBox : public MessageBoxService
+{
+public:
+    Answer show(const QString &text, const QString &title, Icon icon, Buttons buttons,
+                bool systemModal = false) override;
+};
+
+class QtBeep : public BeepService
+{
+public:
+    void beep() override;
+};
+
+// Busy is one application-wide override cursor, pushed when the pointer turns busy and popped
+// when it turns normal; repeated settings change nothing.
+class QtBusyPointer : public BusyPointer
+{
+public:
+    ~QtBusyPointer() override;
+    void setBusy(bool busy) override;
+    bool isBusy() const { return m_busy; }
+
+private:
+    bool m_busy = false;
+};
+
+class QtClock : public Clock
+{
+public:
+    QDate today() const override;
+    QDateTime now() const override;
+};
+
+class QtProgramFolder : public ProgramFolder
+{
+public:
+    QString path() const override;
+};
+
+// Leaves the event loop with status 0; the windows are destroyed as main() returns, without
+// running their closing steps.
+class QtProgramEnd : public ProgramEnd
+{
+public:
+    void endProgram() override;
+};
+
+} // namespace zelvaro
