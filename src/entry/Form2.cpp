@@ -1,0 +1,580 @@
+#include "Form2.h"
+
+#include "Archive.h"
+#include "EntryChecks.h"
+#include "LeadingNumber.h"
+#include "LinePrinter.h"
+#include "MovementLine.h"
+#include "MovementListModel.h"
+#include "MovementListView.h"
+#include "Printout.h"
+#include "QtLinePrinter.h"
+#include "RecordKey.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFocusEvent>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+
+#include <limits>
+
+namespace zelvaro {
+
+namespace {
+
+// The window's design is laid out in twips; 15 twips make one pixel.
+int px(int twips)
+{
+    return (twips + 7) / 15;
+}
+
+QRect twipsRect(int left, int top, int width, int height)
+{
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+const QColor kCyan(0, 255, 255);
+const QColor kPink(255, 192, 255);
+const QColor kGreen(0, 255, 0);
+const QColor kYellow(255, 255, 0);
+
+void setBackground(QLineEdit *box, const QColor &colour)
+{
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Base, colour);
+    box->setPalette(palette);
+}
+
+// The design's window font is 8.25 point; the list alone has a fixed-pitch one.
+QFont windowFont()
+{
+    QFont font = QApplication::font();
+    font.setPointSizeF(8.25);
+    return font;
+}
+
+// A caption is shown whole: where the system's font is wider than the one the window was laid out
+// with, the label narrows its letters instead of cutting them off.
+void fitCaption(QLabel *label)
+{
+    static constexpr int kStretches[] = {QFont::SemiCondensed, QFont::Condensed, QFont::ExtraCondensed};
+    QFont font = label->font();
+    for (const int stretch : kStretches) {
+        if (QFontMetrics(font).horizontalAdvance(label->text()) <= label->width())
+            break;
+        font.setStretch(stretch);
+        label->setFont(font);
+    }
+}
+
+QFont listFont()
+{
+    const QString courier = QStringLiteral("Courier New");
+    QFont font = QFontDatabase::families().contains(courier)
+                     ? QFont(courier)
+                     : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setFixedPitch(true);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setPointSizeF(8.25);
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
+    return font;
+}
+
+// A small clock face on a sheet: the register of worked hours.
+QIcon makeWindowIcon()
+{
+    QIcon icon;
+    for (const int size : {16, 32}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal s = size / 16.0;
+        painter.setPen(QPen(QColor(40, 40, 40), s));
+        painter.setBrush(QColor(255, 255, 224));
+        painter.drawRect(QRectF(1.5 * s, 0.5 * s, 11 * s, 14 * s));
+        painter.setBrush(kCyan);
+        painter.drawEllipse(QRectF(6 * s, 6 * s, 9.5 * s, 9.5 * s));
+        painter.drawLine(QPointF(10.75 * s, 10.75 * s), QPointF(10.75 * s, 7.5 * s));
+        painter.drawLine(QPointF(10.75 * s, 10.75 * s), QPointF(13 * s, 10.75 * s));
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+} // namespace
+
+Form2::Form2(Archive &archive, const Services &services, LinePrinter &printer, QWidget *parent)
+    : QWidget(parent), m_archive(archive), m_services(services), m_printer(printer)
+{
+    Q_ASSERT(m_services.messages && m_services.beep && m_services.pointer && m_services.clock &&
+             m_services.end);
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("Zelvaro"));
+    setWindowIcon(makeWindowIcon());
+    resize(px(10665), px(6510));
+    setFont(windowFont());
+    buildControls();
+
+    // Form_Load
+    m_week.reset();
+    CARICA_LISTA_MOV();
+    PROTEGGE_CAMPI_MOV_MAG();
+}
+
+Form2::~Form2() = default;
+
+QSize Form2::sizeHint() const
+{
+    return QSize(px(10665), px(6510));
+}
+
+QLabel *Form2::addLabel(const char *name, const QString &caption, int left, int top, int width, int height)
+{
+    auto *label = new QLabel(caption, this);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(twipsRect(left, top, width, height));
+    label->setFocusPolicy(Qt::NoFocus);
+    label->setTextFormat(Qt::PlainText);
+    fitCaption(label);
+    return label;
+}
+
+QLineEdit *Form2::addBox(const char *name, int left, int top, int width, int height)
+{
+    auto *box = new QLineEdit(this);
+    box->setObjectName(QLatin1String(name));
+    box->setGeometry(twipsRect(left, top, width, height));
+    box->setMaxLength(std::numeric_limits<int>::max());
+    box->installEventFilter(this);
+    return box;
+}
+
+QPushButton *Form2::addButton(const char *name, const QString &caption, int left, int top, int width,
+                              int height)
+{
+    auto *button = new QPushButton(caption, this);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(twipsRect(left, top, width, height));
+    button->setAutoDefault(false);
+    return button;
+}
+
+void Form2::buildControls()
+{
+    m_model = new MovementListModel(this);
+    m_List1 = new MovementListView(this);
+    m_List1->setObjectName(QStringLiteral("List1"));
+    m_List1->setGeometry(twipsRect(120, 120, 10335, 4470));
+    m_List1->setFont(listFont());
+    m_List1->setModel(m_model);
+
+    addLabel("Label5", QStringLiteral("Num. mov."), 120, 4680, 855, 255);
+    m_txtNUM_MOV = addBox("txtNUM_MOV", 120, 4920, 855, 285);
+    addLabel("Label13", QStringLiteral("Giorno"), 1320, 4680, 495, 255);
+    m_txtGIORNO = addBox("txtGIORNO", 1320, 4920, 495, 285);
+    addLabel("Label12", QStringLiteral(" Mese"), 1800, 4680, 495, 255);
+    m_txtMESE = addBox("txtMESE", 1800, 4920, 495, 285);
+    addLabel("Label11", QStringLiteral(" Anno"), 2280, 4680, 495, 255);
+    m_txtANNO = addBox("txtANNO", 2280, 4920, 495, 285);
+    addLabel("Label7", QStringLiteral("Ora inizio 1"), 3360, 4680, 855, 255);
+    m_txtORA_INIZIO1 = addBox("txtORA_INIZIO1", 3240, 4920, 975, 285);
+    addLabel("Label10", QStringLiteral("Ora fine 1"), 4440, 4680, 855, 255);
+    m_txtORA_FINE1 = addBox("txtORA_FINE1", 4320, 4920, 975, 285);
+    addLabel("Label14", QStringLiteral("Ora inizio 2"), 5760, 4680, 855, 255);
+    m_txtORA_INIZIO2 = addBox("txtORA_INIZIO2", 5640, 4920, 975, 285);
+    addLabel("Label15", QStringLiteral("Ora fine 2"), 6840, 4680, 855, 255);
+    m_txtORA_FINE2 = addBox("txtORA_FINE2", 6720, 4920, 975, 285);
+    addLabel("Label9", QStringLiteral("Ora inizio 3"), 8160, 4680, 855, 255);
+    m_txtORA_INIZIO3 = addBox("txtORA_INIZIO3", 8040, 4920, 975, 285);
+    addLabel("Label16", QStringLiteral("Ora fine 3"), 9240, 4680, 855, 255);
+    m_txtORA_FINE3 = addBox("txtORA_FINE3", 9120, 4920, 975, 285);
+    addLabel("Label8", QStringLiteral("Totale Ore Giornata"), 240, 5280, 1695, 255);
+    m_txtTOTALE_GENERALE = addBox("txtTOTALE_GENERALE", 120, 5520, 1575, 315);
+    addLabel("Label2", QStringLiteral("Totale ore 1"), 3840, 5280, 975, 255);
+    m_txtTOTALE_1 = addBox("txtTOTALE_1", 3720, 5520, 1215, 315);
+    addLabel("Label1", QStringLiteral("Totale ore 2"), 6240, 5280, 975, 255);
+    m_txtTOTALE_2 = addBox("txtTOTALE_2", 6120, 5520, 1215, 315);
+    addLabel("Label3", QStringLiteral("Totale ore 3"), 8640, 5280, 975, 255);
+    m_txtTOTALE_3 = addBox("txtTOTALE_3", 8520, 5520, 1215, 315);
+    addLabel("Label4", QStringLiteral("Tot. Ore Settimana"), 240, 5880, 1695, 255);
+    m_txtTOTALE_GEN_SETTIMANA = addBox("txtTOTALE_GEN_SETTIMANA", 120, 6120, 1575, 315);
+    m_Command2 = addButton("Command2", QStringLiteral("Stampa elenco"), 2040, 6000, 1335, 375);
+    m_Command1 = addButton("Command1", QStringLiteral("Cancella"), 4680, 6000, 1335, 375);
+    m_cmdNUOVO = addButton("cmdNUOVO", QStringLiteral("Nuovo"), 6240, 6000, 1335, 375);
+    m_cmdCONFERMA = addButton("cmdCONFERMA", QStringLiteral("Conferma"), 7800, 6000, 1335, 375);
+    m_cmdFINE = addButton("cmdFINE", QStringLiteral("F i n e"), 9360, 6000, 1095, 375);
+
+    for (QLineEdit *box : {m_txtNUM_MOV, m_txtTOTALE_GENERALE, m_txtTOTALE_1, m_txtTOTALE_2, m_txtTOTALE_3,
+                           m_txtTOTALE_GEN_SETTIMANA})
+        box->setReadOnly(true);
+    setBackground(m_txtNUM_MOV, kCyan);
+    setBackground(m_txtTOTALE_GENERALE, kPink);
+    setBackground(m_txtTOTALE_1, kGreen);
+    setBackground(m_txtTOTALE_2, kGreen);
+    setBackground(m_txtTOTALE_3, kGreen);
+    setBackground(m_txtTOTALE_GEN_SETTIMANA, kYellow);
+    m_Command1->setEnabled(false);
+
+    // The focus order of the design (labels take none).
+    const QList<QWidget *> order = {m_List1,
+                                    m_txtNUM_MOV,
+                                    m_txtGIORNO,
+                                    m_txtMESE,
+                                    m_txtANNO,
+                                    m_txtORA_INIZIO1,
+                                    m_txtORA_FINE1,
+                                    m_txtORA_INIZIO2,
+                                    m_txtORA_FINE2,
+                                    m_txtORA_INIZIO3,
+                                    m_txtORA_FINE3,
+                                    m_txtTOTALE_1,
+                                    m_txtTOTALE_GENERALE,
+                                    m_Command1,
+                                    m_cmdNUOVO,
+                                    m_cmdCONFERMA,
+                                    m_cmdFINE,
+                                    m_txtTOTALE_2,
+                                    m_txtTOTALE_3,
+                                    m_Command2,
+                                    m_txtTOTALE_GEN_SETTIMANA};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    connect(m_List1, &MovementListView::picked, this, &Form2::List1_Click);
+    connect(m_cmdNUOVO, &QPushButton::clicked, this, &Form2::cmdNUOVO_Click);
+    connect(m_cmdCONFERMA, &QPushButton::clicked, this, &Form2::cmdCONFERMA_Click);
+    connect(m_Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+    connect(m_Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
+    connect(m_cmdFINE, &QPushButton::clicked, this, &Form2::cmdFINE_Click);
+}
+
+BoxTexts Form2::boxTexts() const
+{
+    BoxTexts texts;
+    texts.oraInizio1 = m_txtORA_INIZIO1->text();
+    texts.oraFine1 = m_txtORA_FINE1->text();
+    texts.oraInizio2 = m_txtORA_INIZIO2->text();
+    texts.oraFine2 = m_txtORA_FINE2->text();
+    texts.oraInizio3 = m_txtORA_INIZIO3->text();
+    texts.oraFine3 = m_txtORA_FINE3->text();
+    texts.totale1 = m_txtTOTALE_1->text();
+    texts.totale2 = m_txtTOTALE_2->text();
+    texts.totale3 = m_txtTOTALE_3->text();
+    texts.totaleGenerale = m_txtTOTALE_GENERALE->text();
+    texts.totaleGenSettimana = m_txtTOTALE_GEN_SETTIMANA->text();
+    return texts;
+}
+
+void Form2::showReadOuts(const BoxTexts &texts)
+{
+    m_txtTOTALE_1->setText(texts.totale1);
+    m_txtTOTALE_2->setText(texts.totale2);
+    m_txtTOTALE_3->setText(texts.totale3);
+    m_txtTOTALE_GENERALE->setText(texts.totaleGenerale);
+    m_txtTOTALE_GEN_SETTIMANA->setText(texts.totaleGenSettimana);
+}
+
+void Form2::refuse(const QString &message)
+{
+    m_services.beep->beep();
+    m_services.messages->show(message, QString(), MessageBoxService::Icon::None,
+                              MessageBoxService::Buttons::Ok);
+}
+
+void Form2::report(int code, const QString &text)
+{
+    m_pending = PendingError{code, text};
+    SEGNALA_ERRORE(m_pending, *m_services.messages);
+}
+
+void Form2::report(const ArchiveError &error)
+{
+    report(error.code, error.text);
+}
+
+void Form2::reportInvalidKey(const QString &key)
+{
+    // SQLite's "data type mismatch": the key cannot be bound as a record number.
+    constexpr int kMismatch = 20;
+    report(kMismatch, QStringLiteral("Numero del movimento non valido: ") + key);
+}
+
+void Form2::CARICA_LISTA_MOV()
+{
+    m_services.pointer->setBusy(true);
+
+    QList<QString> lines;
+    QList<qint64> numbers;
+    lines.reserve(m_model->rowCount() + 1);
+    numbers.reserve(m_model->rowCount() + 1);
+    // The fill computes each day on its own holder: the window keeps showing what it showed, but
+    // for the running total of all listed days.
+    BoxTexts holder;
+    holder.totaleGenSettimana = m_txtTOTALE_GEN_SETTIMANA->text();
+    QString lastNumber;
+    const ArchiveError error = m_archive.forEachListed([&](const HoursRecord &record) {
+        holder.oraInizio1 = record.oraInizio1;
+        holder.oraFine1 = record.oraFine1;
+        holder.oraInizio2 = record.oraInizio2;
+        holder.oraFine2 = record.oraFine2;
+        holder.oraInizio3 = record.oraInizio3;
+        holder.oraFine3 = record.oraFine3;
+        CALCOLA_ORE(holder, m_week);
+        lines.append(movementLine(record));
+        numbers.append(recordNumberFromKey(record.numMov).value_or(0));
+        lastNumber = record.numMov;
+    });
+    if (error) {
+        // The list keeps the lines it showed: nothing half-filled.
+        m_services.pointer->setBusy(false);
+        report(error);
+        return;
+    }
+
+    m_model->setLines(std::move(lines), std::move(numbers));
+    if (m_model->rowCount() == 0) {
+        m_current = CurrentRecord{};
+        m_services.messages->show(QStringLiteral("Archivio vuoto !"), QString(),
+                                  MessageBoxService::Icon::None, MessageBoxService::Buttons::Ok);
+    } else {
+        m_recordKey = lastNumber;
+        if (holder.totaleGenSettimana != m_txtTOTALE_GEN_SETTIMANA->text())
+            m_txtTOTALE_GEN_SETTIMANA->setText(holder.totaleGenSettimana);
+    }
+    m_services.pointer->setBusy(false);
+}
+
+bool Form2::LEGGE_MOV()
+{
+    if (leadingNumber(m_recordKey) == 0)
+        return true;
+    const std::optional<qint64> number = recordNumberFromKey(m_recordKey);
+    if (!number) {
+        reportInvalidKey(m_recordKey);
+        return false;
+    }
+    std::optional<HoursRecord> record;
+    if (const ArchiveError error = m_archive.readRecord(*number, &record)) {
+        report(error);
+        return false;
+    }
+    if (record) {
+        m_recordKey = record->numMov;
+        m_current = CurrentRecord{record->numMov, record->anno, record->mese, record->giorno, record->note};
+        m_txtORA_INIZIO1->setText(record->oraInizio1);
+        m_txtORA_FINE1->setText(record->oraFine1);
+        m_txtORA_INIZIO2->setText(record->oraInizio2);
+        m_txtORA_FINE2->setText(record->oraFine2);
+        m_txtORA_INIZIO3->setText(record->oraInizio3);
+        m_txtORA_FINE3->setText(record->oraFine3);
+    } else {
+        // Removed since the list was filled: the key keeps the picked number.
+        m_current = CurrentRecord{};
+        for (QLineEdit *box : {m_txtORA_INIZIO1, m_txtORA_FINE1, m_txtORA_INIZIO2, m_txtORA_FINE2,
+                               m_txtORA_INIZIO3, m_txtORA_FINE3})
+            box->clear();
+    }
+    return true;
+}
+
+void Form2::MOSTRA_CAMPI_MOV_MAG()
+{
+    m_txtNUM_MOV->setText(m_current.numero);
+    m_txtANNO->setText(m_current.anno);
+    m_txtMESE->setText(m_current.mese);
+    m_txtGIORNO->setText(m_current.giorno);
+}
+
+void Form2::PROTEGGE_CAMPI_MOV_MAG()
+{
+    m_txtANNO->setEnabled(false);
+    m_txtMESE->setEnabled(false);
+    m_txtGIORNO->setEnabled(false);
+}
+
+bool Form2::CERCA_ULT_MOV()
+{
+    std::optional<qint64> last;
+    if (const ArchiveError error = m_archive.lastNumber(&last)) {
+        report(error);
+        return false;
+    }
+    if (last)
+        m_recordKey = QString::number(*last);
+    return true;
+}
+
+void Form2::List1_Click(int row)
+{
+    if (row < 0 || row >= m_model->rowCount())
+        return;
+    const QString keptWeekTotal = m_txtTOTALE_GEN_SETTIMANA->text();
+    // The record is the one the line was made from, not the number read back from the line's
+    // first ten characters (a number of more than ten digits is cut there).
+    const qint64 number = m_model->recordNumber(row);
+    m_recordKey = number > 0 ? QString::number(number) : trimBlanks(m_model->line(row).left(10));
+    if (leadingNumber(m_recordKey) > 0) {
+        if (!LEGGE_MOV())
+            return; // reported; the window keeps what it showed
+        MOSTRA_CAMPI_MOV_MAG();
+        m_week.reset();
+        BoxTexts texts = boxTexts();
+        CALCOLA_ORE(texts, m_week);
+        showReadOuts(texts);
+    }
+    PROTEGGE_CAMPI_MOV_MAG();
+    m_txtTOTALE_GEN_SETTIMANA->setText(keptWeekTotal);
+    m_Command1->setEnabled(true);
+}
+
+void Form2::cmdNUOVO_Click()
+{
+    // The last number is asked first, so that a failing archive leaves the window as it was.
+    if (!CERCA_ULT_MOV())
+        return;
+    m_Command1->setEnabled(false);
+    m_txtANNO->setEnabled(true);
+    m_txtMESE->setEnabled(true);
+    m_txtGIORNO->setEnabled(true);
+    const QDate today = m_services.clock->today();
+    const QChar zero = u'0';
+    const QString dateText = QStringLiteral("%1-%2-%3")
+                                 .arg(today.month(), 2, 10, zero)
+                                 .arg(today.day(), 2, 10, zero)
+                                 .arg(today.year(), 4, 10, zero);
+    m_current.anno = dateText.right(4);
+    m_current.mese = dateText.left(2);
+    m_current.giorno = dateText.mid(3, 2);
+    m_current.numero = nextNumberText(m_recordKey);
+    MOSTRA_CAMPI_MOV_MAG();
+}
+
+void Form2::cmdCONFERMA_Click()
+{
+    m_recordKey = trimBlanks(m_txtNUM_MOV->text());
+    const Refusal refusal =
+        checkEntries(m_recordKey, m_txtORA_INIZIO1->text(), m_txtORA_FINE1->text(), m_txtORA_INIZIO2->text(),
+                     m_txtORA_FINE2->text(), m_txtORA_INIZIO3->text(), m_txtORA_FINE3->text());
+    if (refusal != Refusal::None) {
+        refuse(refusalMessage(refusal));
+        return;
+    }
+    const std::optional<qint64> number = recordNumberFromKey(m_recordKey);
+    if (!number) {
+        reportInvalidKey(m_recordKey);
+        return;
+    }
+
+    // The typed day's durations; shown once the row is stored.
+    m_week.reset();
+    BoxTexts texts = boxTexts();
+    CALCOLA_ORE(texts, m_week);
+
+    const RecordValues values{trimBlanks(m_txtANNO->text()),      trimBlanks(m_txtMESE->text()),
+                              trimBlanks(m_txtGIORNO->text()),    trimBlanks(m_txtORA_INIZIO1->text()),
+                              trimBlanks(m_txtORA_FINE1->text()), trimBlanks(m_txtORA_INIZIO2->text()),
+                              trimBlanks(m_txtORA_FINE2->text()), trimBlanks(m_txtORA_INIZIO3->text()),
+                              trimBlanks(m_txtORA_FINE3->text())};
+    qint64 stored = 0;
+    if (const ArchiveError error = m_archive.confirmRecord(*number, values, &stored)) {
+        report(error);
+        return;
+    }
+    showReadOuts(texts);
+    m_current.numero = m_txtNUM_MOV->text();
+    m_current.anno = m_txtANNO->text();
+    m_current.mese = m_txtMESE->text();
+    m_current.giorno = m_txtGIORNO->text();
+    if (stored != *number) {
+        // A new row numbered by the archive: show its number, so that the next "Conferma"
+        // overwrites it instead of adding the same day again.
+        m_recordKey = QString::number(stored);
+        m_current.numero = m_recordKey;
+        m_txtNUM_MOV->setText(m_recordKey);
+    }
+    m_week.reset();
+    CARICA_LISTA_MOV();
+    PROTEGGE_CAMPI_MOV_MAG();
+}
+
+void Form2::Command1_Click()
+{
+    m_recordKey = trimBlanks(m_txtNUM_MOV->text());
+    if (m_recordKey.isEmpty()) {
+        refuse(refusalMessage(Refusal::Numero));
+        return;
+    }
+    const MessageBoxService::Answer answer =
+        m_services.messages->show(QStringLiteral("Confermi la cancellazione del movimento ") + m_recordKey,
+                                  QStringLiteral("Cancellazione nodo"), MessageBoxService::Icon::None,
+                                  MessageBoxService::Buttons::YesNo);
+    if (answer != MessageBoxService::Answer::Yes)
+        return;
+    const std::optional<qint64> number = recordNumberFromKey(m_recordKey);
+    if (!number) {
+        reportInvalidKey(m_recordKey);
+        return;
+    }
+    if (const ArchiveError error = m_archive.deleteRecord(*number)) {
+        report(error);
+        return;
+    }
+    m_week.reset();
+    CARICA_LISTA_MOV();
+}
+
+void Form2::Command2_Click()
+{
+    m_services.pointer->setBusy(true);
+    const PrintResult result = printHoursList(m_archive, m_printer);
+    m_services.pointer->setBusy(false);
+    if (result.failed())
+        report(result.code, result.text);
+    else if (!result.pdfPath.isEmpty())
+        m_services.messages->show(pdfSavedMessage(result.pdfPath), QString(), MessageBoxService::Icon::None,
+                                  MessageBoxService::Buttons::Ok);
+}
+
+void Form2::cmdFINE_Click()
+{
+    m_archive.close();
+    m_services.end->endProgram();
+}
+
+void Form2::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    if (event->isAccepted())
+        emit unloaded();
+}
+
+bool Form2::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        auto *box = qobject_cast<QLineEdit *>(watched);
+        if (box == m_txtANNO || box == m_txtMESE || box == m_txtGIORNO) {
+            // After the click that gave the focus has placed the cursor.
+            QMetaObject::invokeMethod(
+                box, [box] { box->selectAll(); }, Qt::QueuedConnection);
+        } else if (box) {
+            const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+            // Only the date boxes select their text on entry; a line edit would select it on Tab.
+            if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)
+                QMetaObject::invokeMethod(
+                    box, [box] { box->deselect(); }, Qt::QueuedConnection);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace zelvaro
