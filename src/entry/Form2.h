@@ -37,6 +37,9 @@ public:
     bool CERCA_ULT_MOV();
     // Disables the year, month and day boxes.
     void PROTEGGE_CAMPI_MOV_MAG();
+    // Fills List1 with one line per listed record, adding each day to the week accumulators
+    // (callers reset them first) and showing the running total in the week total box.
+    void CARICA_LISTA_MOV();
 
     // The running total that the computations of this window add to.
     const WeekAccumulators &weekAccumulators() const { return m_week; }
@@ -66,7 +69,6 @@ private:
     QPushButton *addButton(const char *name, const QString &caption, int left, int top, int width,
                            int height);
 
-    void CARICA_LISTA_MOV();
     bool LEGGE_MOV();
     void MOSTRA_CAMPI_MOV_MAG();
 

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace zelvaro {
+
+// The outcome of bringing table MOV_MAG of an Access archive into a new archive.
+struct ImportOutcome
+{
+    bool ok = false;
+    QString error;           // Italian sentence naming the cause (when !ok)
+    QStringList libmdbNotes; // what libmdb printed while it read the file, line by line
+    qint64 rows = 0;         // rows written (when ok)
+    qint64 unlistedRows = 0; // of those, rows with NUM_MOV 0 or below, which the window never lists
+};
+
+// True when this build can read Access files (it was built with libmdb).
+bool accessImportAvailable();
+
+// Reads every row of MOV_MAG from the Access file `source` and writes a new archive at
+// `destination`, which must not exist. Every row keeps its NUM_MOV; every other column is stored
+// as the text libmdb gives (blanks kept, other types in their text form, UTF-8), an empty value as
+// null. The rows go into a temporary file beside `destination` that takes its name only after they
+// are written, committed and counted against the row count the table declares; on any failure
+// nothing is left at `destination` and an existing file there is never touched. libmdb reads in a
+// child process, so that a file damaged enough to crash it only makes the import fail.
+ImportOutcome importAccessArchive(const QString &source, const QString &destination);
+
+} // namespace zelvaro

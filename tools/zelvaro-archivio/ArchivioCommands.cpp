@@ -1,0 +1,271 @@
+#include "ArchivioCommands.h"
+
+#include "AccessImport.h"
+#include "Archive.h"
+#include "ArchiveCheck.h"
+#include "FileHead.h"
+#include "HoursExport.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QIODevice>
+#include <QSaveFile>
+
+#include <functional>
+
+namespace zelvaro {
+
+namespace {
+
+const QString kProgram = QStringLiteral("zelvaro-archivio");
+
+const char kProgramHelp[] = R"(Uso: zelvaro-archivio COMANDO ARGOMENTI...
+
+Strumenti per l'archivio delle ore di Zelvaro.
+
+Comandi:
+  crea PERCORSO                       crea un archivio nuovo e vuoto
+  importa ORIGINE.mdb DESTINAZIONE    porta la tabella MOV_MAG di un archivio
+                                      Access in un archivio nuovo
+  esporta ARCHIVIO [FILE.csv]         scrive le ore in CSV per un foglio di calcolo
+  verifica ARCHIVIO                   controlla l'archivio
+
+"zelvaro-archivio COMANDO --help" descrive il comando.
+Stato di uscita: 0 se il comando riesce, 1 se non riesce, 2 se il comando o
+gli argomenti sono sbagliati.
+)";
+
+const char kCreaHelp[] = R"(Uso: zelvaro-archivio crea PERCORSO
+
+Crea in PERCORSO un archivio delle ore nuovo e vuoto, con la tabella MOV_MAG,
+pronto per Zelvaro. Se in PERCORSO c'è già un file non lo tocca e termina con
+un errore.
+)";
+
+const char kImportaHelp[] = R"(Uso: zelvaro-archivio importa ORIGINE.mdb DESTINAZIONE
+
+Porta tutte le righe della tabella MOV_MAG di un archivio Access 97 (Jet 3) o
+Access 2000 e successivi (Jet 4, ACE) nell'archivio nuovo DESTINAZIONE.
+Ogni riga conserva il suo NUM_MOV, così i numeri delle stampe di prima restano
+validi; gli altri valori arrivano come testo così come sono, spazi compresi, in
+UTF-8; un valore vuoto diventa nullo. Le righe con NUM_MOV 0 o negativo arrivano
+anch'esse, anche se la finestra non le mostra.
+
+DESTINAZIONE non deve esistere: un file già presente non viene mai toccato.
+Il nuovo archivio prende il suo nome solo quando tutte le righe sono scritte e
+contate; se qualcosa non va (un file che non è Access o è troncato, senza
+MOV_MAG o senza una sua colonna, un NUM_MOV mancante o ripetuto, righe perse
+dalla lettura) il comando si ferma e non crea nulla.
+)";
+
+const char kEsportaHelp[] = R"(Uso: zelvaro-archivio esporta ARCHIVIO [FILE.csv]
+
+Scrive in CSV ogni movimento che la finestra elenca (NUM_MOV maggiore di 0, in
+ordine di numero): numero, giorno, mese, anno, i sei orari, le durate dei tre
+periodi, il totale del giorno e il totale progressivo calcolati come nella
+finestra e nella stampa, e infine il totale del giorno in minuti.
+Il file è per un foglio di calcolo italiano: UTF-8 con BOM, campi separati da
+';', righe terminate da CR LF, una riga di intestazione.
+Senza FILE.csv scrive sullo standard output. FILE.csv viene sostituito per
+intero solo a lavoro finito; un file che è un archivio non viene sovrascritto.
+)";
+
+const char kVerificaHelp[] = R"(Uso: zelvaro-archivio verifica ARCHIVIO
+
+Controlla l'archivio senza modificarlo: il controllo di integrità di SQLite, la
+tabella MOV_MAG con tutte le sue colonne come li controlla Zelvaro all'avvio,
+il numero delle righe, i NUM_MOV mancanti o ripetuti. Elenca poi le righe che
+"Conferma" rifiuterebbe così come sono (1° periodo incompleto, un periodo dato
+a metà, NUM_MOV non maggiore di 0): sono un avviso, non un danno del file.
+Stato di uscita 0 solo se l'archivio è integro.
+)";
+
+void write(QIODevice &device, const QString &text)
+{
+    device.write(text.toUtf8());
+}
+
+void writeLine(QIODevice &device, const QString &text)
+{
+    write(device, text + QLatin1Char('\n'));
+}
+
+// "zelvaro-archivio: <message>" on the error stream; returns `status`.
+int fail(QIODevice &err, const QString &message, int status = kExitFailure)
+{
+    writeLine(err, kProgram + QStringLiteral(": ") + message);
+    return status;
+}
+
+int usageError(QIODevice &err, const QString &command, const QString &message)
+{
+    const QString help = command.isEmpty()
+                             ? kProgram + QStringLiteral(" --help")
+                             : kProgram + QLatin1Char(' ') + command + QStringLiteral(" --help");
+    return fail(err, message + QStringLiteral(" (vedere \"") + help + QStringLiteral("\")"), kExitUsage);
+}
+
+// The archive's sentences begin with a capital; here they follow a colon.
+QString lowerFirst(const QString &text)
+{
+    return text.isEmpty() ? text : text.left(1).toLower() + text.mid(1);
+}
+
+bool isHelp(const QString &word)
+{
+    return word == QLatin1String("--help") || word == QLatin1String("-h");
+}
+
+// Seconds with a decimal comma: "1,25 s".
+QString secondsText(qint64 milliseconds)
+{
+    return QString::number(double(milliseconds) / 1000.0, 'f', 2)
+               .replace(QLatin1Char('.'), QLatin1Char(',')) +
+           QStringLiteral(" s");
+}
+
+int crea(const QStringList &args, QIODevice &out, QIODevice &err)
+{
+    const QString &path = args.at(0);
+    const ArchiveError error = Archive::create(path);
+    if (error.failed())
+        return fail(err, QStringLiteral("archivio ") + quoted(path) + QStringLiteral(" non creato: ") +
+                             lowerFirst(error.text));
+    writeLine(out, QStringLiteral("Creato l'archivio vuoto ") + quoted(path));
+    return kExitOk;
+}
+
+int importa(const QStringList &args, QIODevice &out, QIODevice &err)
+{
+    const QString &source = args.at(0);
+    const QString &destination = args.at(1);
+    QElapsedTimer timer;
+    timer.start();
+    const ImportOutcome outcome = importAccessArchive(source, destination);
+    const qint64 elapsed = timer.elapsed();
+    if (!outcome.ok) {
+        QString message =
+            QStringLiteral("importazione non eseguita, nessun archivio creato: ") + outcome.error;
+        for (const QString &note : outcome.libmdbNotes)
+            message += QStringLiteral("\n  libmdb: ") + note;
+        return fail(err, message);
+    }
+    for (const QString &note : outcome.libmdbNotes)
+        writeLine(err, kProgram + QStringLiteral(": avviso di libmdb: ") + note);
+    if (outcome.unlistedRows == 1)
+        writeLine(err, kProgram + QStringLiteral(": attenzione: 1 riga con NUM_MOV 0 o negativo è stata "
+                                                 "importata, ma la finestra non la mostra"));
+    else if (outcome.unlistedRows > 1)
+        writeLine(err,
+                  kProgram + QStringLiteral(": attenzione: ") + QString::number(outcome.unlistedRows) +
+                      QStringLiteral(" righe con NUM_MOV 0 o negativo sono state importate, ma la finestra "
+                                     "non le mostra"));
+    writeLine(out, (outcome.rows == 1 ? QStringLiteral("Importata 1 riga")
+                                      : QStringLiteral("Importate ") + QString::number(outcome.rows) +
+                                            QStringLiteral(" righe")) +
+                       QStringLiteral(" da ") + quoted(source) + QStringLiteral(" in ") +
+                       quoted(destination) + QStringLiteral(" in ") + secondsText(elapsed));
+    return kExitOk;
+}
+
+int esporta(const QStringList &args, QIODevice &out, QIODevice &err)
+{
+    const QString &path = args.at(0);
+    ArchiveError error;
+    const std::unique_ptr<Archive> archive = Archive::open(path, &error, Archive::OpenMode::ReadOnly);
+    if (!archive)
+        return fail(err, QStringLiteral("impossibile aprire l'archivio ") + quoted(path) +
+                             QStringLiteral(": ") + lowerFirst(error.text));
+    QList<ExportRow> rows;
+    error = collectExportRows(*archive, &rows);
+    if (error.failed())
+        return fail(err, QStringLiteral("errore nella lettura di ") + quoted(path) + QStringLiteral(": ") +
+                             lowerFirst(error.text));
+    archive->close();
+    const QByteArray csv = exportCsv(rows);
+    if (args.size() < 2) {
+        if (out.write(csv) != csv.size())
+            return fail(err, QStringLiteral("impossibile scrivere sullo standard output"));
+        return kExitOk;
+    }
+
+    const QString &target = args.at(1);
+    const FileHead head = readFileHead(target);
+    if (head.kind == FileKind::Sqlite || head.kind == FileKind::Access)
+        return fail(err, quoted(target) + QStringLiteral(" è un archivio: non viene sovrascritto"));
+    if (head.kind == FileKind::Folder)
+        return fail(err, quoted(target) + QStringLiteral(" è una cartella"));
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size() || !file.commit())
+        return fail(err, QStringLiteral("impossibile scrivere ") + quoted(target) + QStringLiteral(" (") +
+                             file.errorString() + QLatin1Char(')'));
+    writeLine(out, QStringLiteral("Esportati ") + QString::number(rows.size()) +
+                       QStringLiteral(" movimenti in ") + quoted(target));
+    return kExitOk;
+}
+
+int verifica(const QStringList &args, QIODevice &out, QIODevice &err)
+{
+    const QString &path = args.at(0);
+    const CheckReport report = checkArchive(path);
+    for (const QString &line : reportLines(path, report))
+        writeLine(out, line);
+    if (!report.sound)
+        return fail(err, QStringLiteral("l'archivio ") + quoted(path) + QStringLiteral(" non è integro: ") +
+                             report.problems.join(QStringLiteral("; ")));
+    return kExitOk;
+}
+
+struct Command
+{
+    QString name;
+    const char *help;
+    int minArguments, maxArguments;
+    std::function<int(const QStringList &, QIODevice &, QIODevice &)> run;
+};
+
+const QList<Command> &commands()
+{
+    static const QList<Command> list = {
+        {QStringLiteral("crea"), kCreaHelp, 1, 1, crea},
+        {QStringLiteral("importa"), kImportaHelp, 2, 2, importa},
+        {QStringLiteral("esporta"), kEsportaHelp, 1, 2, esporta},
+        {QStringLiteral("verifica"), kVerificaHelp, 1, 1, verifica},
+    };
+    return list;
+}
+
+} // namespace
+
+int runArchivio(const QStringList &arguments, QIODevice &out, QIODevice &err)
+{
+    if (arguments.isEmpty()) {
+        write(err, QString::fromUtf8(kProgramHelp));
+        return kExitUsage;
+    }
+    const QString &name = arguments.first();
+    if (isHelp(name)) {
+        write(out, QString::fromUtf8(kProgramHelp));
+        return kExitOk;
+    }
+    for (const Command &command : commands()) {
+        if (command.name != name)
+            continue;
+        const QStringList args = arguments.mid(1);
+        if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+            write(out, QString::fromUtf8(command.help));
+            return kExitOk;
+        }
+        if (args.size() < command.minArguments)
+            return usageError(err, name,
+                              QStringLiteral("argomenti mancanti per \"") + name + QLatin1Char('"'));
+        if (args.size() > command.maxArguments)
+            return usageError(err, name, QStringLiteral("troppi argomenti per \"") + name + QLatin1Char('"'));
+        if (name == QLatin1String("importa") && !accessImportAvailable())
+            return fail(err, importAccessArchive(args.at(0), args.at(1)).error);
+        return command.run(args, out, err);
+    }
+    return usageError(err, QString(), QStringLiteral("comando sconosciuto \"") + name + QLatin1Char('"'));
+}
+
+} // namespace zelvaro

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "ArchiveError.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace zelvaro {
+
+class Archive;
+
+// One listed record with the durations the hours window computes for it, as texts.
+struct ExportRow
+{
+    QString numero, giorno, mese, anno;
+    QString oraInizio1, oraFine1, oraInizio2, oraFine2, oraInizio3, oraFine3;
+    QString totale1, totale2, totale3; // period durations, empty for an incomplete period
+    QString totaleGiorno;              // day total, empty when the day makes no total
+    QString totaleProgressivo;         // running total after this day, empty before the first total
+    QString minutiGiorno;              // the day total in minutes ("-15", "510"), empty with it
+};
+
+// Every record the window lists (NUM_MOV above 0, in number order), computed as the list fill does:
+// the running total starts from 0 once and every record goes through CALCOLA_ORE on one holder of
+// box texts that passes from record to record. A day whose period 1 is incomplete adds nothing and
+// gets no day total of its own (the window would still show the previous day's).
+ArchiveError collectExportRows(Archive &archive, QList<ExportRow> *rows);
+
+// The header names, in the order of the fields of ExportRow.
+QStringList exportHeader();
+
+// One field for a ';'-separated file (RFC 4180): quoted when it holds ';', '"', CR or LF, a
+// quote inside doubled.
+QByteArray csvField(const QString &text);
+
+// The CSV of the rows for an Italian spreadsheet: UTF-8 with byte-order mark, ';' between fields,
+// CRLF after every line, the header line first.
+QByteArray exportCsv(const QList<ExportRow> &rows);
+
+} // namespace zelvaro

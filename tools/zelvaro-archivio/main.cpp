@@ -1,0 +1,19 @@
+#include "ArchivioCommands.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QFile out;
+    QFile err;
+    out.open(stdout, QIODevice::WriteOnly);
+    err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    const int status = zelvaro::runArchivio(QCoreApplication::arguments().mid(1), out, err);
+    out.close();
+    err.close();
+    return status;
+}
