@@ -15,52 +15,33 @@ private slots:
 
 void TestEntryChecks::confirmChecksInOrder_data()
 {
-    QTest::addColumn<QString>("numberKey");
-    QTest::addColumn<QStringList>("times");
-    QTest::addColumn<int>("refusal");
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("entries"); // "number|start1|end1|start2|end2|start3|end3"
+    QTest::addColumn<QString>("message"); // empty when the entries may be stored
 
-    const QString none;
-    const QString key = QStringLiteral("12");
-    auto row = [](const char *name, const QString &numberKey, const QStringList &times, Refusal refusal,
-                  const char *message) {
-        QTest::newRow(name) << numberKey << times << int(refusal) << QString::fromUtf8(message);
+    const auto row = [](const char *name, const char *entries, const char *message) {
+        QTest::newRow(name) << QString::fromUtf8(entries) << QString::fromUtf8(message);
     };
-    row("one period", key, {"8", "12", none, none, none, none}, Refusal::None, "");
-    row("three periods", key, {"8", "12", "13", "17", "18", "19"}, Refusal::None, "");
-    row("number first, before any time", none, {none, none, none, "1", "2", none}, Refusal::Numero,
-        "Indicare il numero del movimento !!!");
-    row("start 1 missing", key, {none, "12", none, none, none, none}, Refusal::Inizio1,
-        "Indicare l'ora di inizio 1.Periodo !!!");
-    row("start 1 at midnight", key, {"0.00", "12", none, none, none, none}, Refusal::Inizio1,
-        "Indicare l'ora di inizio 1.Periodo !!!");
-    row("start 1 before period 2", key, {"abc", "12", none, "14", none, none}, Refusal::Inizio1,
-        "Indicare l'ora di inizio 1.Periodo !!!");
-    row("end 1 missing", key, {"8", none, "13", none, none, none}, Refusal::Fine1,
-        "Indicare l'ora di fine 1.Periodo !!!");
-    row("end 1 beyond a double", key, {"8", "1E999", none, none, none, none}, Refusal::Fine1,
-        "Indicare l'ora di fine 1.Periodo !!!");
-    row("end 2 without start 2", key, {"8", "12", none, "18.00", none, none}, Refusal::Inizio2,
-        "Indicare l'ora di inizio 2.Periodo !!!");
-    row("start 2 without end 2", key, {"8", "12", "14.00", none, "15", none}, Refusal::Fine2,
+    row("three periods", "12|8|12|13|17|18|19", "");
+    row("comma time counts as given", "12|8,30|12||||", "");
+    row("number first, before any time", "||||1|2|", "Indicare il numero del movimento !!!");
+    row("start 1 at midnight", "12|0.00|12||||", "Indicare l'ora di inizio 1.Periodo !!!");
+    row("end 1 beyond a double", "12|8|1E999||||", "Indicare l'ora di fine 1.Periodo !!!");
+    row("end 2 without start 2", "12|8|12||18.00||", "Indicare l'ora di inizio 2.Periodo !!!");
+    row("start 2 without end 2, before period 3", "12|8|12|14.00||15|",
         "Indicare l'ora di fine 2.Periodo !!!");
-    row("end 3 without start 3", key, {"8", "12", none, none, none, "19"}, Refusal::Inizio3,
-        "Indicare l'ora di inizio 3.Periodo !!!");
-    row("start 3 without end 3", key, {"8", "12", "13", "14", "18", "0"}, Refusal::Fine3,
-        "Indicare l'ora di fine 3.Periodo !!!");
-    row("comma time counts as given", key, {"8,30", "12", none, none, none, none}, Refusal::None, "");
+    row("end 3 without start 3", "12|8|12||||19", "Indicare l'ora di inizio 3.Periodo !!!");
+    row("start 3 without end 3", "12|8|12|13|14|18|0", "Indicare l'ora di fine 3.Periodo !!!");
 }
 
 void TestEntryChecks::confirmChecksInOrder()
 {
-    QFETCH(QString, numberKey);
-    QFETCH(QStringList, times);
-    QFETCH(int, refusal);
+    QFETCH(QString, entries);
     QFETCH(QString, message);
 
-    const Refusal got = checkEntries(numberKey, times[0], times[1], times[2], times[3], times[4], times[5]);
-    QCOMPARE(int(got), refusal);
+    const QStringList e = entries.split(QLatin1Char('|'));
+    const Refusal got = checkEntries(e[0], e[1], e[2], e[3], e[4], e[5], e[6]);
     QCOMPARE(refusalMessage(got), message);
+    QCOMPARE(got == Refusal::None, message.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestEntryChecks)
