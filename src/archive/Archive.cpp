@@ -308,7 +308,9 @@ std::unique_ptr<Archive> Archive::open(const QString &path, ArchiveError *error,
         return nullptr;
 
     sqlite3 *raw = nullptr;
-    const int flags = mode == OpenMode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    // The connection is used from the window thread only: no per-call mutex.
+    const int flags =
+        (mode == OpenMode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
     // The absolute path, so that a name beginning with "file:" is never taken for a URI.
     const int openResult =
         sqlite3_open_v2(QFile::encodeName(info.absoluteFilePath()).constData(), &raw, flags, nullptr);
