@@ -323,16 +323,12 @@ void Form2::CARICA_LISTA_MOV()
     holder.totaleGenSettimana = m_txtTOTALE_GEN_SETTIMANA->text();
     QString lastNumber;
     const ArchiveError error = m_archive.forEachListed([&](const HoursRecord &record) {
-        holder.oraInizio1 = record.oraInizio1;
-        holder.oraFine1 = record.oraFine1;
-        holder.oraInizio2 = record.oraInizio2;
-        holder.oraFine2 = record.oraFine2;
-        holder.oraInizio3 = record.oraInizio3;
-        holder.oraFine3 = record.oraFine3;
+        setTimes(holder, record.oraInizio1, record.oraFine1, record.oraInizio2, record.oraFine2,
+                 record.oraInizio3, record.oraFine3);
         CALCOLA_ORE(holder, m_week);
         lines.append(movementLine(record));
         numbers.append(recordNumberFromKey(record.numMov).value_or(0));
-        lastNumber = record.numMov;
+        copyText(lastNumber, record.numMov);
     });
     if (error) {
         // The list keeps the lines it showed: nothing half-filled.

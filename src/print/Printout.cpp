@@ -11,12 +11,8 @@ ArchiveError hoursListLines(Archive &archive, QStringList *lines)
     WeekAccumulators week;
     BoxTexts boxes;
     return archive.forEachListed([&](const HoursRecord &record) {
-        boxes.oraInizio1 = record.oraInizio1;
-        boxes.oraFine1 = record.oraFine1;
-        boxes.oraInizio2 = record.oraInizio2;
-        boxes.oraFine2 = record.oraFine2;
-        boxes.oraInizio3 = record.oraInizio3;
-        boxes.oraFine3 = record.oraFine3;
+        setTimes(boxes, record.oraInizio1, record.oraFine1, record.oraInizio2, record.oraFine2,
+                 record.oraInizio3, record.oraFine3);
         // A record whose period 1 has no duration leaves the day and running totals of the
         // record before it in `boxes`, and its line prints them.
         CALCOLA_ORE(boxes, week);

@@ -3,6 +3,7 @@
 #include "LeadingNumber.h"
 #include "TimeValues.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace zelvaro {
@@ -80,6 +81,23 @@ void CALCOLA_ORE(BoxTexts &boxes, WeekAccumulators &week)
         week.hours = inRange(week.hours + carry);
     }
     writeDurationText(boxes.totaleGenSettimana, week.hours, week.minutes);
+}
+
+void copyText(QString &to, QStringView from)
+{
+    to.resize(from.size());
+    std::copy(from.begin(), from.end(), to.begin());
+}
+
+void setTimes(BoxTexts &boxes, QStringView oraInizio1, QStringView oraFine1, QStringView oraInizio2,
+              QStringView oraFine2, QStringView oraInizio3, QStringView oraFine3)
+{
+    copyText(boxes.oraInizio1, oraInizio1);
+    copyText(boxes.oraFine1, oraFine1);
+    copyText(boxes.oraInizio2, oraInizio2);
+    copyText(boxes.oraFine2, oraFine2);
+    copyText(boxes.oraInizio3, oraInizio3);
+    copyText(boxes.oraFine3, oraFine3);
 }
 
 } // namespace zelvaro

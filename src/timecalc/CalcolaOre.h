@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 namespace zelvaro {
 
@@ -16,6 +17,15 @@ struct BoxTexts
     QString totaleGenerale;            // day total
     QString totaleGenSettimana;        // running ("week") total
 };
+
+// Puts a day's six time entries into `boxes`. The texts are copied into the boxes' own buffers,
+// never shared, so a caller that reuses its source strings row after row (the archive's reader
+// does) allocates nothing.
+void setTimes(BoxTexts &boxes, QStringView oraInizio1, QStringView oraFine1, QStringView oraInizio2,
+              QStringView oraFine2, QStringView oraInizio3, QStringView oraFine3);
+
+// Copies `from` into `to`'s own buffer (no implicit sharing).
+void copyText(QString &to, QStringView from);
 
 // The running total that CALCOLA_ORE adds each day total to; callers reset it.
 struct WeekAccumulators
