@@ -1,5 +1,5 @@
 # make run   - install what is missing, build, prepare archive and ZELVARO.INI, start the program
-# make test  - install what is missing, build, run every test headless
+# make test  - install what is missing, build, run every test headless, then again under the sanitizers
 # make bench - build and run the benchmark (Release)
 # make asan  - build with AddressSanitizer + UndefinedBehaviorSanitizer and run every test
 
@@ -40,6 +40,7 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	$(MAKE) asan
 
 asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DZELVARO_SANITIZE=ON
