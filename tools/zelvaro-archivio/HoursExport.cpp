@@ -29,12 +29,8 @@ ArchiveError collectExportRows(Archive &archive, QList<ExportRow> *rows)
     WeekAccumulators week;
     week.reset();
     return archive.forEachListed([&](const HoursRecord &record) {
-        boxes.oraInizio1 = record.oraInizio1;
-        boxes.oraFine1 = record.oraFine1;
-        boxes.oraInizio2 = record.oraInizio2;
-        boxes.oraFine2 = record.oraFine2;
-        boxes.oraInizio3 = record.oraInizio3;
-        boxes.oraFine3 = record.oraFine3;
+        setTimes(boxes, record.oraInizio1, record.oraFine1, record.oraInizio2, record.oraFine2,
+                 record.oraInizio3, record.oraFine3);
         // The day total box is written only for a day that makes a total; emptied first, it tells
         // whether this record made one, and gets its earlier text back when it did not.
         const QString earlierDayTotal = boxes.totaleGenerale;
