@@ -39,16 +39,7 @@ ArchiveError collectExportRows(Archive &archive, QList<ExportRow> *rows)
         const bool dayTotal = !boxes.totaleGenerale.isEmpty();
 
         ExportRow row;
-        row.numero = record.numMov;
-        row.giorno = record.giorno;
-        row.mese = record.mese;
-        row.anno = record.anno;
-        row.oraInizio1 = record.oraInizio1;
-        row.oraFine1 = record.oraFine1;
-        row.oraInizio2 = record.oraInizio2;
-        row.oraFine2 = record.oraFine2;
-        row.oraInizio3 = record.oraInizio3;
-        row.oraFine3 = record.oraFine3;
+        row.record = record;
         row.totale1 = boxes.totale1;
         row.totale2 = boxes.totale2;
         row.totale3 = boxes.totale3;
@@ -103,8 +94,9 @@ QByteArray exportCsv(const QList<ExportRow> &rows)
     csv.reserve(csv.size() + (rows.size() + 1) * 160);
     appendLine(csv, exportHeader());
     for (const ExportRow &r : rows) {
-        appendLine(csv, {r.numero, r.giorno, r.mese, r.anno, r.oraInizio1, r.oraFine1, r.oraInizio2,
-                         r.oraFine2, r.oraInizio3, r.oraFine3, r.totale1, r.totale2, r.totale3,
+        const HoursRecord &d = r.record;
+        appendLine(csv, {d.numMov, d.giorno, d.mese, d.anno, d.oraInizio1, d.oraFine1, d.oraInizio2,
+                         d.oraFine2, d.oraInizio3, d.oraFine3, r.totale1, r.totale2, r.totale3,
                          r.totaleGiorno, r.totaleProgressivo, r.minutiGiorno});
     }
     return csv;

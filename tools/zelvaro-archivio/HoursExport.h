@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ArchiveError.h"
+#include "HoursRecord.h"
 
 #include <QByteArray>
 #include <QList>
@@ -14,8 +15,7 @@ class Archive;
 // One listed record with the durations the hours window computes for it, as texts.
 struct ExportRow
 {
-    QString numero, giorno, mese, anno;
-    QString oraInizio1, oraFine1, oraInizio2, oraFine2, oraInizio3, oraFine3;
+    HoursRecord record;                // its field texts (the note is not exported)
     QString totale1, totale2, totale3; // period durations, empty for an incomplete period
     QString totaleGiorno;              // day total, empty when the day makes no total
     QString totaleProgressivo;         // running total after this day, empty before the first total
@@ -28,7 +28,7 @@ struct ExportRow
 // gets no day total of its own (the window would still show the previous day's).
 ArchiveError collectExportRows(Archive &archive, QList<ExportRow> *rows);
 
-// The header names, in the order of the fields of ExportRow.
+// The header names, in the order of the exported fields.
 QStringList exportHeader();
 
 // One field for a ';'-separated file (RFC 4180): quoted when it holds ';', '"', CR or LF, a
