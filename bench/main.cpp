@@ -77,7 +77,8 @@ struct Budget
     void check(const char *what, int n, double value, double limit, const char *unit)
     {
         if (value > limit) {
-            std::fprintf(stderr, "OLTRE IL LIMITE: %s n=%d %.3f %s > %.3f %s\n", what, n, value, unit, limit, unit);
+            std::fprintf(stderr, "OLTRE IL LIMITE: %s n=%d %.3f %s > %.3f %s\n", what, n, value, unit, limit,
+                         unit);
             over = true;
         }
     }
@@ -142,8 +143,7 @@ StartedProgram startUp(const QString &folder, test::FakeServices &fakes)
 {
     LockFileInstanceGuard guard(QDir(folder).filePath(QStringLiteral("zelvaro-bench.lock")));
     test::FakeProgramFolder programFolder(folder);
-    StartupServices services{&fakes.messages, &fakes.beep, &fakes.pointer, &guard, &programFolder,
-                             &fakes.end, &fakes.clock};
+    const StartupServices services{fakes.services(), &guard, &programFolder};
     static test::FakePrinter printer;
     StartedProgram program = Main(services, [&](Archive &archive, QWidget *parent) -> QWidget * {
         return new Form2(archive, fakes.services(), printer, parent);
@@ -158,7 +158,8 @@ double peakRssOfStartupOnly(const QString &self, const QString &folder, int n)
     QProcess child;
     child.start(self, {QStringLiteral("--startup-only"), QString::number(n), folder});
     if (!child.waitForFinished(120000) || child.exitCode() != 0)
-        fail(QStringLiteral("--startup-only non riuscito: ") + QString::fromLocal8Bit(child.readAllStandardError()));
+        fail(QStringLiteral("--startup-only non riuscito: ") +
+             QString::fromLocal8Bit(child.readAllStandardError()));
     // The child prints its own peak resident memory in MB.
     return child.readAllStandardOutput().trimmed().toDouble();
 }
@@ -185,8 +186,8 @@ int startupOnly(int n, const QString &givenFolder)
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
-                                                                     : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() >= 4 && args[1] == QLatin1String("--generate")) { // for profiling by hand
@@ -215,12 +216,16 @@ int main(int argc, char **argv)
 
         BoxTexts boxes;
         WeekAccumulators week;
-        const QString days[][6] = {
-            {QStringLiteral("8.30"), QStringLiteral("12.45"), {}, {}, {}, {}},
-            {QStringLiteral("8.45"), QStringLiteral("12.30"), QStringLiteral("14"), QStringLiteral("18.15"), {}, {}},
-            {QStringLiteral("8"), QStringLiteral("12"), QStringLiteral("13.30"), QStringLiteral("17.30"),
-             QStringLiteral("20"), QStringLiteral("22.10")},
-            {QStringLiteral("22.00"), QStringLiteral("2.00"), {}, {}, {}, {}}};
+        const QString days[][6] = {{QStringLiteral("8.30"), QStringLiteral("12.45"), {}, {}, {}, {}},
+                                   {QStringLiteral("8.45"),
+                                    QStringLiteral("12.30"),
+                                    QStringLiteral("14"),
+                                    QStringLiteral("18.15"),
+                                    {},
+                                    {}},
+                                   {QStringLiteral("8"), QStringLiteral("12"), QStringLiteral("13.30"),
+                                    QStringLiteral("17.30"), QStringLiteral("20"), QStringLiteral("22.10")},
+                                   {QStringLiteral("22.00"), QStringLiteral("2.00"), {}, {}, {}, {}}};
         constexpr int days_calls = 1'000'000;
         start = SteadyClock::now();
         for (int i = 0; i < days_calls; ++i) {
@@ -297,18 +302,19 @@ int main(int argc, char **argv)
             auto *numero = child<QLineEdit>(form, "txtNUM_MOV");
             const double add = medianMs([&] { conferma->click(); }, [&] { nuovo->click(); });
             printMetric("confirm_add", n, add, "ms");
-            const double del = medianMs(
-                [&] { cancella->click(); },
-                [&] {
-                    // Show the last record so "Cancella" is enabled on it, then answer Yes.
-                    const int last = list->model()->rowCount() - 1;
-                    list->setCurrentIndex(list->model()->index(last, 0));
-                    emit list->picked(last);
-                    fakes.messages.expect(MessageBoxService::Answer::Yes);
-                });
+            const double del = medianMs([&] { cancella->click(); },
+                                        [&] {
+                                            // Show the last record so "Cancella" is enabled on it, then
+                                            // answer Yes.
+                                            const int last = list->model()->rowCount() - 1;
+                                            list->setCurrentIndex(list->model()->index(last, 0));
+                                            emit list->picked(last);
+                                            fakes.messages.expect(MessageBoxService::Answer::Yes);
+                                        });
             printMetric("delete", n, del, "ms");
             if (!fakes.messages.unexpected.isEmpty() || numero->text().isEmpty())
-                fail(QStringLiteral("messaggi inattesi: ") + fakes.messages.unexpected.join(QLatin1Char('|')));
+                fail(QStringLiteral("messaggi inattesi: ") +
+                     fakes.messages.unexpected.join(QLatin1Char('|')));
 
             QtLinePrinter pdf(folder, [] { return QDateTime(QDate(2004, 3, 5), QTime(9, 0)); });
             pdf.setOutputPdf(QDir(folder).filePath(QStringLiteral("elenco.pdf")));

@@ -22,8 +22,8 @@ int main(int argc, char *argv[])
     zelvaro::QtProgramFolder folder;
     zelvaro::QtProgramEnd end;
     zelvaro::QtClock clock;
-    const zelvaro::StartupServices startup{&messages, &beep, &pointer, &instance, &folder, &end, &clock};
-    const zelvaro::Services services = startup.services();
+    const zelvaro::Services services{&messages, &beep, &pointer, &clock, &end};
+    const zelvaro::StartupServices startup{services, &instance, &folder};
     // Without a printer the list is saved as a PDF beside the archive.
     std::unique_ptr<zelvaro::QtLinePrinter> printer;
 

@@ -31,13 +31,13 @@ QString archiveOpenFailureText(const ArchiveError &error, const QString &archive
 StartedProgram Main(const StartupServices &services, const HoursWindowFactory &makeForm2)
 {
     StartedProgram program;
-    services.pointer->setBusy(true);
+    services.windows.pointer->setBusy(true);
 
     if (services.instance->anotherCopyRunning()) {
-        services.messages->show(QStringLiteral("Applicazione già in uso !"),
-                                QStringLiteral("ERRORE GENERALE"), MessageBoxService::Icon::Stop,
-                                MessageBoxService::Buttons::Ok, true);
-        services.end->endProgram();
+        services.windows.messages->show(QStringLiteral("Applicazione già in uso !"),
+                                        QStringLiteral("ERRORE GENERALE"), MessageBoxService::Icon::Stop,
+                                        MessageBoxService::Buttons::Ok, true);
+        services.windows.end->endProgram();
         return program;
     }
 
@@ -48,29 +48,30 @@ StartedProgram Main(const StartupServices &services, const HoursWindowFactory &m
         program.archivePath = *line;
     } else {
         // The default path beside the program stays in force.
-        services.beep->beep();
-        services.messages->show(QStringLiteral("File di configurazione  ZELVARO.INI  asssente !!!"),
-                                QString(), MessageBoxService::Icon::None, MessageBoxService::Buttons::Ok);
+        services.windows.beep->beep();
+        services.windows.messages->show(QStringLiteral("File di configurazione  ZELVARO.INI  asssente !!!"),
+                                        QString(), MessageBoxService::Icon::None,
+                                        MessageBoxService::Buttons::Ok);
     }
 
     // APRE_DATABASE
     ArchiveError error;
     program.archive = Archive::open(program.archivePath, &error);
     if (!program.archive) {
-        services.beep->beep();
-        services.messages->show(archiveOpenFailureText(error, program.archivePath), QString(),
-                                MessageBoxService::Icon::Stop, MessageBoxService::Buttons::Ok);
-        services.end->endProgram();
+        services.windows.beep->beep();
+        services.windows.messages->show(archiveOpenFailureText(error, program.archivePath), QString(),
+                                        MessageBoxService::Icon::Stop, MessageBoxService::Buttons::Ok);
+        services.windows.end->endProgram();
         return program;
     }
 
     Archive &archive = *program.archive;
     program.mainWindow = std::make_unique<MDIForm1>(
-        archive, services.services(), [&archive, makeForm2](QWidget *parent) -> QWidget * {
+        archive, services.windows, [&archive, makeForm2](QWidget *parent) -> QWidget * {
             return makeForm2 ? makeForm2(archive, parent) : nullptr;
         });
     program.mainWindow->show();
-    services.pointer->setBusy(false);
+    services.windows.pointer->setBusy(false);
     return program;
 }
 

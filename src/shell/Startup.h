@@ -18,19 +18,12 @@ struct ArchiveError;
 inline const QString kConfigurationFileName = QStringLiteral("ZELVARO.INI");
 inline const QString kDefaultArchiveFileName = QStringLiteral("ZELVARO_97.mdb");
 
-// Everything start-up asks of the platform.
+// Everything start-up asks of the platform: the windows' services and two of its own.
 struct StartupServices
 {
-    MessageBoxService *messages = nullptr;
-    BeepService *beep = nullptr;
-    BusyPointer *pointer = nullptr;
+    Services windows;
     InstanceGuard *instance = nullptr;
     ProgramFolder *folder = nullptr;
-    ProgramEnd *end = nullptr;
-    Clock *clock = nullptr;
-
-    // The bundle handed to the windows.
-    Services services() const { return Services{messages, beep, pointer, clock, end}; }
 };
 
 // Makes the hours entry window Form2 on the open archive, for the given parent.

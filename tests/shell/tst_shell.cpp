@@ -95,9 +95,7 @@ void TestShell::cleanup()
 
 StartedProgram TestShell::runMain()
 {
-    return Main(StartupServices{&m_fakes->messages, &m_fakes->beep, &m_fakes->pointer, &m_instance, &m_folder,
-                                &m_fakes->end, &m_fakes->clock},
-                m_makeForm2);
+    return Main(StartupServices{m_fakes->services(), &m_instance, &m_folder}, m_makeForm2);
 }
 
 void TestShell::startup_data()
