@@ -14,6 +14,20 @@ struct PrintResult
     bool failed() const { return code != 0; }
 };
 
+// What a printed document is: the name of the print job (and title of a PDF), and the start of
+// the name of the PDF file written instead when no printer takes it ("<stem>_AAAAMMGG_HHMMSS.pdf").
+struct PrintDocument
+{
+    QString title;
+    QString pdfStem;
+};
+
+// The hours list printed by "Stampa elenco".
+inline PrintDocument hoursListDocument()
+{
+    return {QStringLiteral("ZELVARO - elenco ore"), QStringLiteral("ZELVARO_elenco")};
+}
+
 // The printer as the printout sees it: lines in, each below the previous one, a full page
 // continuing on the next; ending the document sends it.
 class LinePrinter
@@ -21,8 +35,8 @@ class LinePrinter
 public:
     virtual ~LinePrinter() = default;
     virtual void printLine(const QString &line) = 0;
-    // Sends what was printed and starts a fresh document.
-    virtual PrintResult endDocument() = 0;
+    // Sends what was printed as `document` and starts a fresh one.
+    virtual PrintResult endDocument(const PrintDocument &document) = 0;
 };
 
 } // namespace zelvaro

@@ -30,7 +30,7 @@ PrintResult printHoursList(Archive &archive, LinePrinter &printer)
         return PrintResult{error.code, error.text, QString()};
     for (const QString &line : std::as_const(lines))
         printer.printLine(line);
-    return printer.endDocument();
+    return printer.endDocument(hoursListDocument());
 }
 
 } // namespace zelvaro

@@ -59,22 +59,22 @@ QPrinterInfo QtLinePrinter::systemPrinter()
     return all.isEmpty() ? QPrinterInfo() : all.first();
 }
 
-PrintResult QtLinePrinter::endDocument()
+PrintResult QtLinePrinter::endDocument(const PrintDocument &document)
 {
     const QStringList lines = std::exchange(m_lines, {});
     m_layout = PrintLayout();
     if (lines.isEmpty())
         return {};
     if (!m_forcedPdf.isEmpty())
-        return writePdf(lines, m_forcedPdf);
+        return writePdf(lines, m_forcedPdf, document.title);
     if (const QPrinterInfo info = systemPrinter(); !info.isNull())
-        return printOnPrinter(lines, info);
-    return writePdf(lines, QFileInfo(freePdfName()).absoluteFilePath());
+        return printOnPrinter(lines, info, document.title);
+    return writePdf(lines, QFileInfo(freePdfName(document.pdfStem)).absoluteFilePath(), document.title);
 }
 
-QString QtLinePrinter::freePdfName() const
+QString QtLinePrinter::freePdfName(const QString &pdfStem) const
 {
-    const QString stem = QDir(m_folder).filePath(QStringLiteral("ZELVARO_elenco_") +
+    const QString stem = QDir(m_folder).filePath(pdfStem + QLatin1Char('_') +
                                                  m_now().toString(QStringLiteral("yyyyMMdd_HHmmss")));
     QString path = stem + QStringLiteral(".pdf");
     // Two printouts in the same second must not overwrite each other.
@@ -83,7 +83,7 @@ QString QtLinePrinter::freePdfName() const
     return path;
 }
 
-PrintResult QtLinePrinter::writePdf(const QStringList &lines, const QString &path)
+PrintResult QtLinePrinter::writePdf(const QStringList &lines, const QString &path, const QString &title)
 {
     const PrintResult failure{
         kPdfFileErrorCode,
@@ -96,7 +96,7 @@ PrintResult QtLinePrinter::writePdf(const QStringList &lines, const QString &pat
     {
         QPdfWriter writer(&file);
         writer.setCreator(QStringLiteral("ZELVARO"));
-        writer.setTitle(QStringLiteral("ZELVARO - elenco ore"));
+        writer.setTitle(title);
         writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                          QMarginsF(kPdfMarginMm, kPdfMarginMm, kPdfMarginMm, kPdfMarginMm),
                                          QPageLayout::Millimeter));
@@ -107,10 +107,11 @@ PrintResult QtLinePrinter::writePdf(const QStringList &lines, const QString &pat
     return PrintResult{0, QString(), path};
 }
 
-PrintResult QtLinePrinter::printOnPrinter(const QStringList &lines, const QPrinterInfo &info)
+PrintResult QtLinePrinter::printOnPrinter(const QStringList &lines, const QPrinterInfo &info,
+                                          const QString &title)
 {
     QPrinter printer(info, QPrinter::HighResolution);
-    printer.setDocName(QStringLiteral("ZELVARO - elenco ore"));
+    printer.setDocName(title);
     printer.setCreator(QStringLiteral("ZELVARO"));
     if (!printer.isValid() || !render(lines, printer, &printer) || printer.printerState() == QPrinter::Error)
         return PrintResult{kPrinterErrorCode,

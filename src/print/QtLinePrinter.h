@@ -35,7 +35,7 @@ struct PrintLayout
 // portrait width at 8 pt; the size is then the largest, up to 10 pt, at which the longest line
 // fits the printable width, however small: a line is never clipped nor wrapped. When the system
 // has no printer, the document is written as an A4 PDF in `pdfFolder`, named
-// ZELVARO_elenco_AAAAMMGG_HHMMSS.pdf from `now`. A failure leaves no file and no job behind.
+// <pdfStem>_AAAAMMGG_HHMMSS.pdf from `now`. A failure leaves no file and no job behind.
 class QtLinePrinter : public LinePrinter
 {
 public:
@@ -47,7 +47,7 @@ public:
 
     void printLine(const QString &line) override { m_lines.append(line); }
     // An empty document sends nothing and succeeds.
-    PrintResult endDocument() override;
+    PrintResult endDocument(const PrintDocument &document) override;
 
     PrintLayout lastLayout() const { return m_layout; }
 
@@ -55,12 +55,12 @@ public:
     static QPrinterInfo systemPrinter();
 
 private:
-    PrintResult printOnPrinter(const QStringList &lines, const QPrinterInfo &info);
-    PrintResult writePdf(const QStringList &lines, const QString &path);
+    PrintResult printOnPrinter(const QStringList &lines, const QPrinterInfo &info, const QString &title);
+    PrintResult writePdf(const QStringList &lines, const QString &path, const QString &title);
     // Lays the lines out on `device`; false when the device refused the job or a page, after
     // aborting `job` (the printer's spool job) when there is one.
     bool render(const QStringList &lines, QPagedPaintDevice &device, class QPrinter *job);
-    QString freePdfName() const;
+    QString freePdfName(const QString &stem) const;
 
     QString m_folder;
     Now m_now;

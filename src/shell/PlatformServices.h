@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QObject>
 #include <QString>
 
 namespace zelvaro {
@@ -14,7 +15,7 @@ inline const QString kApplicationTitle = QStringLiteral("ZELVARO");
 class MessageBoxService
 {
 public:
-    enum class Icon { None, Stop };
+    enum class Icon { None, Stop, Information };
     enum class Buttons { Ok, YesNo }; // YesNo: Yes is the default
     enum class Answer { Ok, Yes, No };
     virtual ~MessageBoxService() = default;
@@ -65,11 +66,21 @@ public:
 };
 
 // Ends the program at once: no window runs its unload step. The caller returns right after.
+// `status` is the exit status: 0 when the user ends the program, non-zero after a message that
+// ends it because it cannot go on.
 class ProgramEnd
 {
 public:
     virtual ~ProgramEnd() = default;
-    virtual void endProgram() = 0;
+    virtual void endProgram(int status = 0) = 0;
+};
+
+// Tells the windows that follow the archive that another window has just changed it.
+class ArchiveEvents : public QObject
+{
+    Q_OBJECT
+signals:
+    void changed();
 };
 
 // The services the windows need, handed in through constructors.
@@ -80,6 +91,7 @@ struct Services
     BusyPointer *pointer = nullptr;
     Clock *clock = nullptr;
     ProgramEnd *end = nullptr;
+    ArchiveEvents *events = nullptr; // may be null: nothing follows the archive
 };
 
 } // namespace zelvaro

@@ -25,7 +25,9 @@ MessageBoxService::Answer QtMessageBox::show(const QString &text, const QString 
     // A path may hold '<' or '&': never let the box take the text for markup.
     box.setTextFormat(Qt::PlainText);
     box.setText(messageBoxDisplayText(text));
-    box.setIcon(icon == Icon::Stop ? QMessageBox::Critical : QMessageBox::NoIcon);
+    box.setIcon(icon == Icon::Stop          ? QMessageBox::Critical
+                : icon == Icon::Information ? QMessageBox::Information
+                                            : QMessageBox::NoIcon);
     if (buttons == Buttons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
@@ -86,9 +88,9 @@ QString QtProgramFolder::path() const
     return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
 }
 
-void QtProgramEnd::endProgram()
+void QtProgramEnd::endProgram(int status)
 {
-    QCoreApplication::exit(0);
+    QCoreApplication::exit(status);
 }
 
 } // namespace zelvaro

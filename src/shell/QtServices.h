@@ -50,12 +50,12 @@ public:
     QString path() const override;
 };
 
-// Leaves the event loop with status 0; the windows are destroyed as main() returns, without
-// running their closing steps.
+// Leaves the event loop with the given status; the windows are destroyed as main() returns,
+// without running their closing steps.
 class QtProgramEnd : public ProgramEnd
 {
 public:
-    void endProgram() override;
+    void endProgram(int status) override;
 };
 
 } // namespace zelvaro

@@ -129,7 +129,7 @@ void TestQtLinePrinter::layout()
     printer.setOutputPdf(out.filePath(QStringLiteral("layout.pdf")));
     printer.printLine(QStringLiteral("1 short line"));
     printer.printLine(QStringLiteral("2 ").leftJustified(length, QLatin1Char('x')));
-    QVERIFY(!printer.endDocument().failed());
+    QVERIFY(!printer.endDocument(hoursListDocument()).failed());
 
     const PrintLayout layout = printer.lastLayout();
     QCOMPARE(layout.landscape, landscape);
@@ -146,11 +146,11 @@ void TestQtLinePrinter::noPrinter()
         QSKIP("this machine has printers: the PDF fallback is not used");
     QTemporaryDir folder;
     QtLinePrinter printer(folder.path(), fixedNow);
-    const PrintResult empty = printer.endDocument(); // an empty document writes nothing
+    const PrintResult empty = printer.endDocument(hoursListDocument()); // an empty document writes nothing
     QVERIFY(!empty.failed() && entriesOf(folder.path()).isEmpty());
 
     printer.printLine(QStringLiteral("1     primo"));
-    const PrintResult first = printer.endDocument();
+    const PrintResult first = printer.endDocument(hoursListDocument());
     const QString name = QStringLiteral("ZELVARO_elenco_20040305_091530");
     QCOMPARE(first.pdfPath, QDir(folder.path()).absoluteFilePath(name + ".pdf"));
     QCOMPARE(pdfSavedMessage(first.pdfPath),
@@ -162,7 +162,7 @@ void TestQtLinePrinter::noPrinter()
 
     // A second printout in the same second gets a file of its own, with its own lines only.
     printer.printLine(QStringLiteral("2     secondo"));
-    const PrintResult second = printer.endDocument();
+    const PrintResult second = printer.endDocument(hoursListDocument());
     QCOMPARE(entriesOf(folder.path()), (QStringList{name + ".pdf", name + "_2.pdf"}));
     QCOMPARE(second.pdfPath, QDir(folder.path()).absoluteFilePath(name + "_2.pdf"));
     firstFile.seek(0);
@@ -175,7 +175,7 @@ void TestQtLinePrinter::noPrinter()
     QVERIFY(QFile(blocked).open(QIODevice::WriteOnly));
     QtLinePrinter blockedPrinter(blocked, fixedNow);
     blockedPrinter.printLine(QStringLiteral("1     primo"));
-    const PrintResult failed = blockedPrinter.endDocument();
+    const PrintResult failed = blockedPrinter.endDocument(hoursListDocument());
     QCOMPARE(failed.code, kPdfFileErrorCode);
     QVERIFY2(failed.text.startsWith("Impossibile salvare l'elenco nel file " + blocked),
              qPrintable(failed.text));

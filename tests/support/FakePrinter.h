@@ -7,19 +7,21 @@
 
 namespace zelvaro::test {
 
-// Captures the lines of each document; `result` is what endDocument() answers.
+// Captures the lines of each document and what it was; `result` is what endDocument() answers.
 class FakePrinter : public LinePrinter
 {
 public:
     void printLine(const QString &line) override { current.append(line); }
-    PrintResult endDocument() override
+    PrintResult endDocument(const PrintDocument &document) override
     {
+        kinds.append(document);
         documents.append(current);
         current.clear();
         return result;
     }
     QStringList current;
     QList<QStringList> documents;
+    QList<PrintDocument> kinds;
     PrintResult result;
 };
 

@@ -88,8 +88,13 @@ public:
 class FakeProgramEnd : public ProgramEnd
 {
 public:
-    void endProgram() override { ++count; }
+    void endProgram(int s) override
+    {
+        ++count;
+        status = s;
+    }
     int count = 0;
+    int status = -1;
 };
 
 class FakeInstanceGuard : public InstanceGuard
