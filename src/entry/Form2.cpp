@@ -23,6 +23,8 @@
 #include <QPixmap>
 #include <QPushButton>
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace zelvaro {
@@ -49,6 +51,40 @@ void setBackground(QLineEdit *box, const QColor &colour)
 {
     QPalette palette = box->palette();
     palette.setColor(QPalette::Base, colour);
+    box->setPalette(palette);
+}
+
+// Relative luminance of a colour (WCAG 2).
+double luminance(const QColor &colour)
+{
+    const auto channel = [](double c) {
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) +
+           0.0722 * channel(colour.blueF());
+}
+
+double contrast(const QColor &a, const QColor &b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// A disabled box keeps its disabled background, with the palest grey whose text reads at 4.5:1 or
+// more against it (the style's own disabled grey is about 2:1), so it still looks protected.
+void setReadableWhenDisabled(QLineEdit *box)
+{
+    QPalette palette = box->palette();
+    const QColor base = palette.color(QPalette::Disabled, QPalette::Base);
+    const bool darkText = luminance(base) > 0.18;
+    QColor text = darkText ? QColor(Qt::black) : QColor(Qt::white);
+    for (int grey = 128; grey >= 0 && grey <= 255; grey += darkText ? -4 : 4) {
+        if (contrast(QColor(grey, grey, grey), base) >= 4.6) {
+            text = QColor(grey, grey, grey);
+            break;
+        }
+    }
+    palette.setColor(QPalette::Disabled, QPalette::Text, text);
     box->setPalette(palette);
 }
 
@@ -149,10 +185,13 @@ QLabel *Form2::addLabel(const char *name, const QString &caption, int left, int 
     return label;
 }
 
-QLineEdit *Form2::addBox(const char *name, int left, int top, int width, int height)
+QLineEdit *Form2::addBox(const char *name, QLabel *label, int left, int top, int width, int height)
 {
     auto *box = new QLineEdit(this);
     box->setObjectName(QLatin1String(name));
+    // A screen reader names the box after the caption above it (" Mese" without its blank).
+    label->setBuddy(box);
+    box->setAccessibleName(label->text().trimmed());
     box->setGeometry(twipsRect(left, top, width, height));
     box->setMaxLength(std::numeric_limits<int>::max());
     box->installEventFilter(this);
@@ -178,36 +217,47 @@ void Form2::buildControls()
     m_List1->setFont(listFont());
     m_List1->setModel(m_model);
 
-    addLabel("Label5", QStringLiteral("Num. mov."), 120, 4680, 855, 255);
-    m_txtNUM_MOV = addBox("txtNUM_MOV", 120, 4920, 855, 285);
-    addLabel("Label13", QStringLiteral("Giorno"), 1320, 4680, 495, 255);
-    m_txtGIORNO = addBox("txtGIORNO", 1320, 4920, 495, 285);
-    addLabel("Label12", QStringLiteral(" Mese"), 1800, 4680, 495, 255);
-    m_txtMESE = addBox("txtMESE", 1800, 4920, 495, 285);
-    addLabel("Label11", QStringLiteral(" Anno"), 2280, 4680, 495, 255);
-    m_txtANNO = addBox("txtANNO", 2280, 4920, 495, 285);
-    addLabel("Label7", QStringLiteral("Ora inizio 1"), 3360, 4680, 855, 255);
-    m_txtORA_INIZIO1 = addBox("txtORA_INIZIO1", 3240, 4920, 975, 285);
-    addLabel("Label10", QStringLiteral("Ora fine 1"), 4440, 4680, 855, 255);
-    m_txtORA_FINE1 = addBox("txtORA_FINE1", 4320, 4920, 975, 285);
-    addLabel("Label14", QStringLiteral("Ora inizio 2"), 5760, 4680, 855, 255);
-    m_txtORA_INIZIO2 = addBox("txtORA_INIZIO2", 5640, 4920, 975, 285);
-    addLabel("Label15", QStringLiteral("Ora fine 2"), 6840, 4680, 855, 255);
-    m_txtORA_FINE2 = addBox("txtORA_FINE2", 6720, 4920, 975, 285);
-    addLabel("Label9", QStringLiteral("Ora inizio 3"), 8160, 4680, 855, 255);
-    m_txtORA_INIZIO3 = addBox("txtORA_INIZIO3", 8040, 4920, 975, 285);
-    addLabel("Label16", QStringLiteral("Ora fine 3"), 9240, 4680, 855, 255);
-    m_txtORA_FINE3 = addBox("txtORA_FINE3", 9120, 4920, 975, 285);
-    addLabel("Label8", QStringLiteral("Totale Ore Giornata"), 240, 5280, 1695, 255);
-    m_txtTOTALE_GENERALE = addBox("txtTOTALE_GENERALE", 120, 5520, 1575, 315);
-    addLabel("Label2", QStringLiteral("Totale ore 1"), 3840, 5280, 975, 255);
-    m_txtTOTALE_1 = addBox("txtTOTALE_1", 3720, 5520, 1215, 315);
-    addLabel("Label1", QStringLiteral("Totale ore 2"), 6240, 5280, 975, 255);
-    m_txtTOTALE_2 = addBox("txtTOTALE_2", 6120, 5520, 1215, 315);
-    addLabel("Label3", QStringLiteral("Totale ore 3"), 8640, 5280, 975, 255);
-    m_txtTOTALE_3 = addBox("txtTOTALE_3", 8520, 5520, 1215, 315);
-    addLabel("Label4", QStringLiteral("Tot. Ore Settimana"), 240, 5880, 1695, 255);
-    m_txtTOTALE_GEN_SETTIMANA = addBox("txtTOTALE_GEN_SETTIMANA", 120, 6120, 1575, 315);
+    m_txtNUM_MOV = addBox("txtNUM_MOV", addLabel("Label5", QStringLiteral("Num. mov."), 120, 4680, 855, 255),
+                          120, 4920, 855, 285);
+    m_txtGIORNO = addBox("txtGIORNO", addLabel("Label13", QStringLiteral("Giorno"), 1320, 4680, 495, 255),
+                         1320, 4920, 495, 285);
+    m_txtMESE = addBox("txtMESE", addLabel("Label12", QStringLiteral(" Mese"), 1800, 4680, 495, 255), 1800,
+                       4920, 495, 285);
+    m_txtANNO = addBox("txtANNO", addLabel("Label11", QStringLiteral(" Anno"), 2280, 4680, 495, 255), 2280,
+                       4920, 495, 285);
+    m_txtORA_INIZIO1 =
+        addBox("txtORA_INIZIO1", addLabel("Label7", QStringLiteral("Ora inizio 1"), 3360, 4680, 855, 255),
+               3240, 4920, 975, 285);
+    m_txtORA_FINE1 =
+        addBox("txtORA_FINE1", addLabel("Label10", QStringLiteral("Ora fine 1"), 4440, 4680, 855, 255), 4320,
+               4920, 975, 285);
+    m_txtORA_INIZIO2 =
+        addBox("txtORA_INIZIO2", addLabel("Label14", QStringLiteral("Ora inizio 2"), 5760, 4680, 855, 255),
+               5640, 4920, 975, 285);
+    m_txtORA_FINE2 =
+        addBox("txtORA_FINE2", addLabel("Label15", QStringLiteral("Ora fine 2"), 6840, 4680, 855, 255), 6720,
+               4920, 975, 285);
+    m_txtORA_INIZIO3 =
+        addBox("txtORA_INIZIO3", addLabel("Label9", QStringLiteral("Ora inizio 3"), 8160, 4680, 855, 255),
+               8040, 4920, 975, 285);
+    m_txtORA_FINE3 =
+        addBox("txtORA_FINE3", addLabel("Label16", QStringLiteral("Ora fine 3"), 9240, 4680, 855, 255), 9120,
+               4920, 975, 285);
+    m_txtTOTALE_GENERALE = addBox(
+        "txtTOTALE_GENERALE", addLabel("Label8", QStringLiteral("Totale Ore Giornata"), 240, 5280, 1695, 255),
+        120, 5520, 1575, 315);
+    m_txtTOTALE_1 =
+        addBox("txtTOTALE_1", addLabel("Label2", QStringLiteral("Totale ore 1"), 3840, 5280, 975, 255), 3720,
+               5520, 1215, 315);
+    m_txtTOTALE_2 =
+        addBox("txtTOTALE_2", addLabel("Label1", QStringLiteral("Totale ore 2"), 6240, 5280, 975, 255), 6120,
+               5520, 1215, 315);
+    m_txtTOTALE_3 =
+        addBox("txtTOTALE_3", addLabel("Label3", QStringLiteral("Totale ore 3"), 8640, 5280, 975, 255), 8520,
+               5520, 1215, 315);
+    m_txtTOTALE_GEN_SETTIMANA = addBox(
+        "txtTOTALE_GEN_SETTIMANA",
+        addLabel("Label4", QStringLiteral("Tot. Ore Settimana"), 240, 5880, 1695, 255), 120, 6120, 1575, 315);
     m_Command2 = addButton("Command2", QStringLiteral("Stampa elenco"), 2040, 6000, 1335, 375);
     m_Command1 = addButton("Command1", QStringLiteral("Cancella"), 4680, 6000, 1335, 375);
     m_cmdNUOVO = addButton("cmdNUOVO", QStringLiteral("Nuovo"), 6240, 6000, 1335, 375);
@@ -215,8 +265,17 @@ void Form2::buildControls()
     m_cmdFINE = addButton("cmdFINE", QStringLiteral("F i n e"), 9360, 6000, 1095, 375);
 
     for (QLineEdit *box : {m_txtNUM_MOV, m_txtTOTALE_GENERALE, m_txtTOTALE_1, m_txtTOTALE_2, m_txtTOTALE_3,
-                           m_txtTOTALE_GEN_SETTIMANA})
+                           m_txtTOTALE_GEN_SETTIMANA}) {
         box->setReadOnly(true);
+        box->setAccessibleDescription(QStringLiteral("Campo di sola lettura"));
+    }
+    // The date of a picked record stays readable in the protected date boxes.
+    for (QLineEdit *box : {m_txtGIORNO, m_txtMESE, m_txtANNO})
+        setReadableWhenDisabled(box);
+    m_List1->setAccessibleName(QStringLiteral("Elenco movimenti"));
+    m_List1->setAccessibleDescription(QStringLiteral("Un movimento per riga: numero, data e i sei orari"));
+    // A screen reader would spell the caption "F i n e" letter by letter.
+    m_cmdFINE->setAccessibleName(QStringLiteral("Fine"));
     setBackground(m_txtNUM_MOV, kCyan);
     setBackground(m_txtTOTALE_GENERALE, kPink);
     setBackground(m_txtTOTALE_1, kGreen);
@@ -418,19 +477,39 @@ void Form2::List1_Click(int row)
     // The record is the one the line was made from, not the number read back from the line's
     // first ten characters (a number of more than ten digits is cut there).
     const qint64 number = m_model->recordNumber(row);
-    m_recordKey = number > 0 ? QString::number(number) : trimBlanks(m_model->line(row).left(10));
-    if (leadingNumber(m_recordKey) > 0) {
-        if (!LEGGE_MOV())
-            return; // reported; the window keeps what it showed
-        MOSTRA_CAMPI_MOV_MAG();
-        m_week.reset();
-        BoxTexts texts = boxTexts();
-        CALCOLA_ORE(texts, m_week);
-        showReadOuts(texts);
+    if (number > 0) {
+        m_recordKey = QString::number(number);
+        if (LEGGE_MOV()) {
+            MOSTRA_CAMPI_MOV_MAG();
+            m_week.reset();
+            BoxTexts texts = boxTexts();
+            CALCOLA_ORE(texts, m_week);
+            showReadOuts(texts);
+        } else {
+            showNoRecord();
+        }
+    } else {
+        // A NUM_MOV that is not a whole number (another tool wrote it) names no record to read.
+        m_recordKey = trimBlanks(m_model->line(row).left(10));
+        reportInvalidKey(m_recordKey);
+        showNoRecord();
     }
     PROTEGGE_CAMPI_MOV_MAG();
     m_txtTOTALE_GEN_SETTIMANA->setText(keptWeekTotal);
     m_Command1->setEnabled(true);
+}
+
+void Form2::showNoRecord()
+{
+    // The list highlights a line whose record could not be shown: the boxes must not go on
+    // naming the record shown before, or a "Conferma" would overwrite it with these times.
+    m_recordKey.clear();
+    m_current = CurrentRecord{};
+    MOSTRA_CAMPI_MOV_MAG();
+    for (QLineEdit *box :
+         {m_txtORA_INIZIO1, m_txtORA_FINE1, m_txtORA_INIZIO2, m_txtORA_FINE2, m_txtORA_INIZIO3,
+          m_txtORA_FINE3, m_txtTOTALE_1, m_txtTOTALE_2, m_txtTOTALE_3, m_txtTOTALE_GENERALE})
+        box->clear();
 }
 
 void Form2::cmdNUOVO_Click()
@@ -438,6 +517,10 @@ void Form2::cmdNUOVO_Click()
     // The last number is asked first, so that a failing archive leaves the window as it was.
     if (!CERCA_ULT_MOV())
         return;
+    if (recordNumberFromKey(m_recordKey) == std::numeric_limits<qint64>::max()) {
+        refuse(QStringLiteral("Numeri di movimento esauriti"));
+        return;
+    }
     m_Command1->setEnabled(false);
     m_txtANNO->setEnabled(true);
     m_txtMESE->setEnabled(true);

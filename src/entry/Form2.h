@@ -65,12 +65,14 @@ private:
 
     void buildControls();
     QLabel *addLabel(const char *name, const QString &caption, int left, int top, int width, int height);
-    QLineEdit *addBox(const char *name, int left, int top, int width, int height);
+    QLineEdit *addBox(const char *name, QLabel *label, int left, int top, int width, int height);
     QPushButton *addButton(const char *name, const QString &caption, int left, int top, int width,
                            int height);
 
     bool LEGGE_MOV();
     void MOSTRA_CAMPI_MOV_MAG();
+    // Empties the number, date, time and day boxes after a pick that could not show its record.
+    void showNoRecord();
 
     void List1_Click(int row);
     void cmdNUOVO_Click();

@@ -54,10 +54,13 @@ MDIForm1::MDIForm1(Archive &archive, const Services &services, Form2Factory make
     m_mdiArea = new QMdiArea(this);
     m_mdiArea->setObjectName(QStringLiteral("MDIClient"));
     m_mdiArea->setBackground(palette().brush(QPalette::Dark));
+    m_mdiArea->setAccessibleName(QStringLiteral("Finestre di Zelvaro"));
+    menuBar()->setAccessibleName(QStringLiteral("Barra dei menu"));
     setCentralWidget(m_mdiArea);
 
     QMenu *gestione = menuBar()->addMenu(QStringLiteral("Gestione"));
     gestione->setObjectName(QStringLiteral("MENU01"));
+    gestione->setAccessibleName(QStringLiteral("Gestione"));
     gestione->menuAction()->setObjectName(QStringLiteral("MENU01"));
     QAction *zelvaro = gestione->addAction(QStringLiteral("Zelvaro"));
     zelvaro->setObjectName(QStringLiteral("MENU0102"));
@@ -68,6 +71,7 @@ MDIForm1::MDIForm1(Archive &archive, const Services &services, Form2Factory make
 
     m_windowsMenu = menuBar()->addMenu(QStringLiteral("&Windows"));
     m_windowsMenu->setObjectName(QStringLiteral("mnuWindows"));
+    m_windowsMenu->setAccessibleName(QStringLiteral("Finestre"));
     m_windowsMenu->menuAction()->setObjectName(QStringLiteral("mnuWindows"));
     connect(m_windowsMenu, &QMenu::aboutToShow, this, &MDIForm1::fillWindowList);
 
@@ -110,10 +114,16 @@ void MDIForm1::MENU0102_Click()
     }
     m_form2Window = window;
     window->setWidget(form2);
+    adopt(window);
     connect(window, &QObject::destroyed, this, [this, window] { form2WindowGone(window); });
     m_mdiArea->addSubWindow(window);
     window->show();
     m_mdiArea->setActiveSubWindow(window);
+}
+
+void MDIForm1::adopt(QMdiSubWindow *window)
+{
+    window->systemMenu()->setAccessibleName(QStringLiteral("Menu della finestra ") + window->windowTitle());
 }
 
 void MDIForm1::form2WindowGone(QMdiSubWindow *window)

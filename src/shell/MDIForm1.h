@@ -53,6 +53,8 @@ private:
     void MDIForm_Unload();
     void fillWindowList();
     void form2WindowGone(QMdiSubWindow *window);
+    // Names what a child window brings along (its window menu) for a screen reader.
+    void adopt(QMdiSubWindow *window);
 
     Archive &m_archive;
     Services m_services;

@@ -4,6 +4,7 @@
 #include "Form2.h"
 #include "TempArchive.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -12,6 +13,8 @@
 
 #include <sqlite3.h>
 
+#include <cmath>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -27,6 +30,19 @@ static const QStringList kBoxes =
     u"txtORA_INIZIO3 "
     "txtORA_FINE3 txtTOTALE_1 txtTOTALE_2 txtTOTALE_3 txtTOTALE_GENERALE txtTOTALE_GEN_SETTIMANA"_s.split(
         u' ');
+
+// WCAG 2 contrast ratio of two colours.
+static double contrastRatio(const QColor &a, const QColor &b)
+{
+    const auto luminance = [](const QColor &c) {
+        const auto lin = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * lin(c.redF()) + 0.7152 * lin(c.greenF()) + 0.0722 * lin(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
 
 class tst_Form2 : public QObject
 {
@@ -124,36 +140,44 @@ private slots:
         QTest::addColumn<QString>("caption"); // of the button, or of the label above the box
         QTest::addColumn<QString>("state");   // after the load
         QTest::addColumn<QColor>("background");
+        QTest::addColumn<QString>("spoken"); // the name a screen reader says
 
         const QColor none, cyan(0, 255, 255), pink(255, 192, 255), green(0, 255, 0), yellow(255, 255, 0);
         const QString ro = u"read-only"_s, off = u"disabled"_s;
         auto row = [](const char *name, QRect r, const char *label, const QString &caption,
-                      const QString &state, QColor bg) {
+                      const QString &state, QColor bg, const char *spoken) {
             QTest::newRow(name) << QString::fromLatin1(name) << r << QString::fromLatin1(label) << caption
-                                << state << bg;
+                                << state << bg << QString::fromUtf8(spoken);
         };
-        row("List1", QRect(120, 120, 10335, 4470), "", {}, {}, none);
-        row("txtNUM_MOV", QRect(120, 4920, 855, 285), "Label5", u"Num. mov."_s, ro, cyan);
-        row("txtGIORNO", QRect(1320, 4920, 495, 285), "Label13", u"Giorno"_s, off, none);
-        row("txtMESE", QRect(1800, 4920, 495, 285), "Label12", u" Mese"_s, off, none);
-        row("txtANNO", QRect(2280, 4920, 495, 285), "Label11", u" Anno"_s, off, none);
-        row("txtORA_INIZIO1", QRect(3240, 4920, 975, 285), "Label7", u"Ora inizio 1"_s, {}, none);
-        row("txtORA_FINE1", QRect(4320, 4920, 975, 285), "Label10", u"Ora fine 1"_s, {}, none);
-        row("txtORA_INIZIO2", QRect(5640, 4920, 975, 285), "Label14", u"Ora inizio 2"_s, {}, none);
-        row("txtORA_FINE2", QRect(6720, 4920, 975, 285), "Label15", u"Ora fine 2"_s, {}, none);
-        row("txtORA_INIZIO3", QRect(8040, 4920, 975, 285), "Label9", u"Ora inizio 3"_s, {}, none);
-        row("txtORA_FINE3", QRect(9120, 4920, 975, 285), "Label16", u"Ora fine 3"_s, {}, none);
-        row("txtTOTALE_GENERALE", QRect(120, 5520, 1575, 315), "Label8", u"Totale Ore Giornata"_s, ro, pink);
-        row("txtTOTALE_1", QRect(3720, 5520, 1215, 315), "Label2", u"Totale ore 1"_s, ro, green);
-        row("txtTOTALE_2", QRect(6120, 5520, 1215, 315), "Label1", u"Totale ore 2"_s, ro, green);
-        row("txtTOTALE_3", QRect(8520, 5520, 1215, 315), "Label3", u"Totale ore 3"_s, ro, green);
+        row("List1", QRect(120, 120, 10335, 4470), "", {}, {}, none, "Elenco movimenti");
+        row("txtNUM_MOV", QRect(120, 4920, 855, 285), "Label5", u"Num. mov."_s, ro, cyan, "Num. mov.");
+        row("txtGIORNO", QRect(1320, 4920, 495, 285), "Label13", u"Giorno"_s, off, none, "Giorno");
+        row("txtMESE", QRect(1800, 4920, 495, 285), "Label12", u" Mese"_s, off, none, "Mese");
+        row("txtANNO", QRect(2280, 4920, 495, 285), "Label11", u" Anno"_s, off, none, "Anno");
+        row("txtORA_INIZIO1", QRect(3240, 4920, 975, 285), "Label7", u"Ora inizio 1"_s, {}, none,
+            "Ora inizio 1");
+        row("txtORA_FINE1", QRect(4320, 4920, 975, 285), "Label10", u"Ora fine 1"_s, {}, none, "Ora fine 1");
+        row("txtORA_INIZIO2", QRect(5640, 4920, 975, 285), "Label14", u"Ora inizio 2"_s, {}, none,
+            "Ora inizio 2");
+        row("txtORA_FINE2", QRect(6720, 4920, 975, 285), "Label15", u"Ora fine 2"_s, {}, none, "Ora fine 2");
+        row("txtORA_INIZIO3", QRect(8040, 4920, 975, 285), "Label9", u"Ora inizio 3"_s, {}, none,
+            "Ora inizio 3");
+        row("txtORA_FINE3", QRect(9120, 4920, 975, 285), "Label16", u"Ora fine 3"_s, {}, none, "Ora fine 3");
+        row("txtTOTALE_GENERALE", QRect(120, 5520, 1575, 315), "Label8", u"Totale Ore Giornata"_s, ro, pink,
+            "Totale Ore Giornata");
+        row("txtTOTALE_1", QRect(3720, 5520, 1215, 315), "Label2", u"Totale ore 1"_s, ro, green,
+            "Totale ore 1");
+        row("txtTOTALE_2", QRect(6120, 5520, 1215, 315), "Label1", u"Totale ore 2"_s, ro, green,
+            "Totale ore 2");
+        row("txtTOTALE_3", QRect(8520, 5520, 1215, 315), "Label3", u"Totale ore 3"_s, ro, green,
+            "Totale ore 3");
         row("txtTOTALE_GEN_SETTIMANA", QRect(120, 6120, 1575, 315), "Label4", u"Tot. Ore Settimana"_s, ro,
-            yellow);
-        row("Command2", QRect(2040, 6000, 1335, 375), "", u"Stampa elenco"_s, {}, none);
-        row("Command1", QRect(4680, 6000, 1335, 375), "", u"Cancella"_s, off, none);
-        row("cmdNUOVO", QRect(6240, 6000, 1335, 375), "", u"Nuovo"_s, {}, none);
-        row("cmdCONFERMA", QRect(7800, 6000, 1335, 375), "", u"Conferma"_s, {}, none);
-        row("cmdFINE", QRect(9360, 6000, 1095, 375), "", u"F i n e"_s, {}, none);
+            yellow, "Tot. Ore Settimana");
+        row("Command2", QRect(2040, 6000, 1335, 375), "", u"Stampa elenco"_s, {}, none, "Stampa elenco");
+        row("Command1", QRect(4680, 6000, 1335, 375), "", u"Cancella"_s, off, none, "Cancella");
+        row("cmdNUOVO", QRect(6240, 6000, 1335, 375), "", u"Nuovo"_s, {}, none, "Nuovo");
+        row("cmdCONFERMA", QRect(7800, 6000, 1335, 375), "", u"Conferma"_s, {}, none, "Conferma");
+        row("cmdFINE", QRect(9360, 6000, 1095, 375), "", u"F i n e"_s, {}, none, "Fine");
     }
 
     void controls()
@@ -164,18 +188,28 @@ private slots:
         QFETCH(QString, caption);
         QFETCH(QString, state);
         QFETCH(QColor, background);
+        QFETCH(QString, spoken);
         expectOk(); // "Archivio vuoto !"
         openWindow();
         auto *w = m_form->findChild<QWidget *>(name);
         QVERIFY(w);
         QCOMPARE(w->geometry(), QRect(twips.topLeft() / 15, twips.size() / 15));
         QCOMPARE(w->isEnabled(), state != u"disabled");
+        QAccessibleInterface *spokenAs = QAccessible::queryAccessibleInterface(w);
+        QVERIFY(spokenAs);
+        QCOMPARE(spokenAs->text(QAccessible::Name), spoken);
         if (auto *b = qobject_cast<QPushButton *>(w))
             QCOMPARE(b->text(), caption);
         if (auto *edit = qobject_cast<QLineEdit *>(w)) {
             auto *l = m_form->findChild<QLabel *>(label);
             QVERIFY(l);
             QCOMPARE(l->text(), caption);
+            const auto labels = spokenAs->relations(QAccessible::Label);
+            QVERIFY2(labels.size() == 1 && labels[0].first->object() == l,
+                     "the label is not tied to its box");
+            if (!edit->isEnabled()) // the date of a picked record must stay readable
+                QVERIFY(contrastRatio(edit->palette().color(QPalette::Disabled, QPalette::Text),
+                                      edit->palette().color(QPalette::Disabled, QPalette::Base)) >= 4.5);
             QVERIFY2(QFontMetrics(l->font()).horizontalAdvance(caption) <= l->width(), "caption cut off");
             QCOMPARE(edit->isReadOnly(), state == u"read-only");
             QVERIFY(edit->text().isEmpty());
@@ -398,6 +432,47 @@ private slots:
         QCOMPARE(m_temp->row(1), fields(u"1|2003|2|1|8|12|<NULL>|<NULL>|<NULL>|<NULL>|n"_s));
     }
 
+    void failedPickShowsNoRecord_data()
+    {
+        QTest::addColumn<QString>("numMov"); // as another tool stored it
+        QTest::newRow("letters after the digits") << u"12a"_s;
+        QTest::newRow("not a whole number") << u"3.5"_s;
+    }
+
+    void failedPickShowsNoRecord()
+    {
+        QFETCH(QString, numMov);
+        m_temp->exec(
+            u"DROP TABLE MOV_MAG; CREATE TABLE MOV_MAG (NUM_MOV, ANNO, MESE, GIORNO, ORA_INIZIO_1, "
+            "ORA_FINE_1, ORA_INIZIO_2, ORA_FINE_2, ORA_INIZIO_3, ORA_FINE_3, NOTE);"
+            "INSERT INTO MOV_MAG (NUM_MOV, ORA_INIZIO_1, ORA_FINE_1) VALUES (1, '8', '12'), ('%1', '9', '17')"_s
+                .arg(numMov));
+        openWindow();
+        pick(0);
+        const QString week = box("txtTOTALE_GEN_SETTIMANA")->text();
+        expectOk(2);
+        pick(1);
+        QCOMPARE(boxTexts(), QStringList(14, QString()) << week);
+        click("cmdCONFERMA"); // nothing in the window names record 1 any more
+        QCOMPARE(
+            texts(),
+            (QStringList{u"Errore  20 - Numero del movimento non valido: "_s + numMov + u"\r\r"_s, kNumero}));
+        QCOMPARE(m_temp->row(1), fields(u"1|<NULL>|<NULL>|<NULL>|8|12|<NULL>|<NULL>|<NULL>|<NULL>|<NULL>"_s));
+    }
+
+    void nuovoWhenNumbersAreExhausted()
+    {
+        add(std::numeric_limits<qint64>::max(), u"1"_s, {u"8"_s, u"12"_s});
+        openWindow();
+        const QStringList before = boxTexts();
+        expectOk();
+        click("cmdNUOVO");
+        QCOMPARE(texts(), QStringList{u"Numeri di movimento esauriti"_s});
+        QCOMPARE(shown()[0].beepsBefore, 1);
+        QCOMPARE(boxTexts(), before);
+        QVERIFY(!box("txtANNO")->isEnabled());
+    }
+
     void selectionByKeyboardAndMouse()
     {
         add(1, u"1"_s, {u"8"_s, u"12"_s});
@@ -464,7 +539,8 @@ private slots:
         QCOMPARE(m_printer->documents.size(), locked ? 0 : 1);
         QCOMPARE(lines(), linesBefore);
         if (locked) {
-            QCOMPARE(boxTexts(), boxesBefore);       // the failed pick left the window as it was
+            // The failed pick shows no record: the boxes no longer name record 1.
+            QCOMPARE(boxTexts(), QStringList(14, QString()) << boxesBefore.last());
             QVERIFY(!box("txtGIORNO")->isEnabled()); // the failed "Nuovo" did not open the date
             lock.reset();
         } else {
@@ -473,6 +549,8 @@ private slots:
         QCOMPARE(m_temp->row(1), fields(u"1|2003|2|1|8|12|<NULL>|<NULL>|<NULL>|<NULL>|nota"_s));
         if (!locked)
             return;
+        pick(0);
+        type("txtORA_FINE1", u"13"_s);
         click("cmdCONFERMA");
         QCOMPARE(m_temp->row(1), fields(u"1|2003|2|1|8|13|||||nota"_s));
         QCOMPARE(lines()[0], u"1          01/02/2003          8         13"_s + k44);

@@ -1,3 +1,4 @@
+#include "Accessibility.h"
 #include "Archive.h"
 #include "ErrorReport.h"
 #include "Fakes.h"
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,7 +45,10 @@ QList<bool> g_archiveOpenAtChildClose;
 // Stands in for Form2: records, when it closes, whether the archive was still open.
 struct ChildStandIn : QWidget
 {
-    ChildStandIn(Archive &a, QWidget *parent) : QWidget(parent), archive(a) {}
+    ChildStandIn(Archive &a, QWidget *parent) : QWidget(parent), archive(a)
+    {
+        setWindowTitle(QStringLiteral("Zelvaro"));
+    }
     void closeEvent(QCloseEvent *) override { g_archiveOpenAtChildClose.append(archive.isOpen()); }
     Archive &archive;
 };
@@ -300,6 +305,8 @@ void TestShell::mainWindow()
     MDIForm1 w(*archive, m_fakes->services(), [&](QWidget *parent) { return m_makeForm2(*archive, parent); });
     w.show();
     QMdiSubWindow *other = w.mdiArea()->addSubWindow(new QWidget);
+    other->setWindowTitle(QStringLiteral("Altra"));
+    other->systemMenu()->setAccessibleName(QStringLiteral("Menu di Altra"));
     other->show();
     w.mdiArea()->setActiveSubWindow(other);
     for (const char step : steps.toLatin1()) {
@@ -315,6 +322,7 @@ void TestShell::mainWindow()
             QVERIFY(w.close());
     }
 
+    QCOMPARE(unnamedControls(&w).join(QStringLiteral(", ")), QString());
     QCOMPARE(m_made, made);
     QCOMPARE(w.isForm2Open(), stillOpen);
     QCOMPARE(g_archiveOpenAtChildClose, childCloses);
