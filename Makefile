@@ -8,7 +8,8 @@ ASAN_BUILD ?= build-asan
 BENCH_BUILD?= build-bench
 JOBS       ?= $(shell nproc)
 PACKAGES   := g++ make cmake pkg-config qt6-base-dev libsqlite3-dev mdbtools-dev \
-              locales fonts-dejavu-core poppler-utils
+              locales fonts-dejavu-core poppler-utils libcups2-dev cups cups-client \
+              printer-driver-cups-pdf
 BIN        := $(BUILD)/bin
 
 .PHONY: all deps build run test asan bench clean

@@ -619,8 +619,8 @@ void Form2::Command2_Click()
     m_services.pointer->setBusy(false);
     if (result.failed())
         report(result.code, result.text);
-    else if (!result.pdfPath.isEmpty())
-        m_services.messages->show(pdfSavedMessage(result.pdfPath), QString(), MessageBoxService::Icon::None,
+    else if (const QString notice = printNotice(result, hoursListDocument()); !notice.isEmpty())
+        m_services.messages->show(notice, QString(), MessageBoxService::Icon::None,
                                   MessageBoxService::Buttons::Ok);
 }
 

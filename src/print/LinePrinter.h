@@ -4,28 +4,43 @@
 
 namespace zelvaro {
 
-// The outcome of ending a printed document. code 0 is success; pdfPath is set when no printer
-// was there and the document went to that PDF file instead.
+// The outcome of ending a printed document. code 0 is success: the document went to a printer
+// (jobId set) or to the PDF file pdfPath; `note` says what the user should hear about it.
 struct PrintResult
 {
+    enum class Note {
+        None,        // sent to the default printer; with pdfPath: no printer at all
+        NoDefault,   // no printer is the default: sent to `printer`, the first of several
+        Stopped,     // sent to `printer`, which is stopped: the job waits in its queue
+        Refused,     // `printer` took no job (`reason` says why, empty when it accepts none): PDF
+        Unreachable, // the print service does not answer while `printer` is the default: PDF
+    };
     int code = 0;
     QString text; // Italian, naming the cause, when code != 0
     QString pdfPath;
+    // Every member below has an initializer, so results may list only code, text and pdfPath.
+    Note note = Note::None;
+    QString printer{};
+    QString reason{}; // Refused: the print service's own words; Unreachable: the service's address
+    int jobId = 0;    // the print service's number of the job
     bool failed() const { return code != 0; }
 };
 
-// What a printed document is: the name of the print job (and title of a PDF), and the start of
-// the name of the PDF file written instead when no printer takes it ("<stem>_AAAAMMGG_HHMMSS.pdf").
+// What a printed document is: the name of the print job (and title of a PDF), the start of the
+// name of the PDF file written instead when no printer takes it ("<stem>_AAAAMMGG_HHMMSS.pdf"),
+// and what the messages call it (masculine singular, with its article).
 struct PrintDocument
 {
     QString title;
     QString pdfStem;
+    QString what = QStringLiteral("il documento");
 };
 
 // The hours list printed by "Stampa elenco".
 inline PrintDocument hoursListDocument()
 {
-    return {QStringLiteral("ZELVARO - elenco ore"), QStringLiteral("ZELVARO_elenco")};
+    return {QStringLiteral("ZELVARO - elenco ore"), QStringLiteral("ZELVARO_elenco"),
+            QStringLiteral("l'elenco")};
 }
 
 // The printer as the printout sees it: lines in, each below the previous one, a full page

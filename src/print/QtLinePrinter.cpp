@@ -1,14 +1,15 @@
 #include "QtLinePrinter.h"
 
+#include "CupsQueue.h"
+
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPageLayout>
-#include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrinter>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -37,26 +38,54 @@ QRectF printableRect(const QPagedPaintDevice &device)
     return device.pageLayout().paintRectPixels(device.logicalDpiX());
 }
 
+QString quoted(const QString &printer)
+{
+    return QStringLiteral("«") + printer + QStringLiteral("»");
+}
+
+// Why a document went to a PDF file when a printer was meant to take it; empty when there was none.
+QString pdfCause(const PrintResult &result)
+{
+    switch (result.note) {
+    case PrintResult::Note::Refused:
+        if (result.reason.isEmpty())
+            return QStringLiteral("La stampante ") + quoted(result.printer) +
+                   QStringLiteral(" non accetta lavori");
+        return QStringLiteral("La stampante ") + quoted(result.printer) +
+               QStringLiteral(" ha rifiutato il lavoro (") + result.reason + QLatin1Char(')');
+    case PrintResult::Note::Unreachable:
+        return QStringLiteral("Il servizio di stampa per la stampante ") + quoted(result.printer) +
+               QStringLiteral(" non è raggiungibile (") + result.reason + QLatin1Char(')');
+    default:
+        return {};
+    }
+}
+
 } // namespace
 
-QString pdfSavedMessage(const QString &pdfPath)
+QString printNotice(const PrintResult &result, const PrintDocument &document)
 {
-    return QStringLiteral("Nessuna stampante disponibile: l'elenco è stato salvato in ") +
-           QDir::toNativeSeparators(pdfPath);
+    switch (result.note) {
+    case PrintResult::Note::NoDefault:
+        return QStringLiteral("Nessuna stampante predefinita: ") + document.what +
+               QStringLiteral(" è stato inviato alla stampante ") + quoted(result.printer);
+    case PrintResult::Note::Stopped:
+        return QStringLiteral("La stampante ") + quoted(result.printer) + QStringLiteral(" è ferma: ") +
+               document.what + QStringLiteral(" è in coda e sarà stampato quando la stampante riprenderà");
+    default:
+        break;
+    }
+    if (result.pdfPath.isEmpty())
+        return {};
+    const QString cause = pdfCause(result);
+    return (cause.isEmpty() ? QStringLiteral("Nessuna stampante disponibile") : cause) +
+           QStringLiteral(": ") + document.what + QStringLiteral(" è stato salvato in ") +
+           QDir::toNativeSeparators(result.pdfPath);
 }
 
 QtLinePrinter::QtLinePrinter(QString pdfFolder, Now now)
     : m_folder(std::move(pdfFolder)), m_now(std::move(now))
 {
-}
-
-QPrinterInfo QtLinePrinter::systemPrinter()
-{
-    const QPrinterInfo preferred = QPrinterInfo::defaultPrinter();
-    if (!preferred.isNull())
-        return preferred;
-    const QList<QPrinterInfo> all = QPrinterInfo::availablePrinters();
-    return all.isEmpty() ? QPrinterInfo() : all.first();
 }
 
 PrintResult QtLinePrinter::endDocument(const PrintDocument &document)
@@ -65,11 +94,57 @@ PrintResult QtLinePrinter::endDocument(const PrintDocument &document)
     m_layout = PrintLayout();
     if (lines.isEmpty())
         return {};
+    const auto renderA4 = [&](QIODevice &out) {
+        return render(lines, document.title, QPageSize(QPageSize::A4), out);
+    };
     if (!m_forcedPdf.isEmpty())
-        return writePdf(lines, m_forcedPdf, document.title);
-    if (const QPrinterInfo info = systemPrinter(); !info.isNull())
-        return printOnPrinter(lines, info, document.title);
-    return writePdf(lines, QFileInfo(freePdfName(document.pdfStem)).absoluteFilePath(), document.title);
+        return savePdf(m_forcedPdf, document, {}, renderA4);
+
+    CupsQueue queue;
+    PrintResult outcome;
+    outcome.printer = queue.name();
+    const QString fallback = QFileInfo(freePdfName(document.pdfStem)).absoluteFilePath();
+    if (!queue.hasPrinter()) {
+        // Without a default set on this side, a silent service is most likely not installed: no printer.
+        outcome.printer = queue.serviceAnswers() ? QString() : CupsQueue::configuredDefault();
+        if (!outcome.printer.isEmpty()) {
+            outcome.note = PrintResult::Note::Unreachable;
+            outcome.reason = CupsQueue::server();
+        }
+        return savePdf(fallback, document, outcome, renderA4);
+    }
+
+    // The job's own answer says whether the printer accepts it: asking before would race with it.
+    QByteArray pdf;
+    QBuffer buffer(&pdf);
+    if (!buffer.open(QIODevice::WriteOnly) || !render(lines, document.title, queue.pageSize(), buffer))
+        return PrintResult{kPrinterErrorCode,
+                           QStringLiteral("Impossibile impaginare ") + document.what +
+                               QStringLiteral(" per la stampante ") + quoted(queue.name()),
+                           QString()};
+    const CupsQueue::Submission sent = queue.submit(pdf, document.title);
+    switch (sent.status) {
+    case CupsQueue::Submission::Status::Sent:
+        outcome.jobId = sent.jobId;
+        if (queue.stopped())
+            outcome.note = PrintResult::Note::Stopped;
+        else if (!queue.isDefault() && queue.printerCount() > 1)
+            outcome.note = PrintResult::Note::NoDefault;
+        return outcome;
+    case CupsQueue::Submission::Status::NotAccepting:
+        outcome.note = PrintResult::Note::Refused;
+        break;
+    case CupsQueue::Submission::Status::Unreachable:
+        outcome.note = PrintResult::Note::Unreachable;
+        outcome.reason = CupsQueue::server();
+        break;
+    case CupsQueue::Submission::Status::Refused:
+        outcome.note = PrintResult::Note::Refused;
+        outcome.reason = sent.reason;
+        break;
+    }
+    return savePdf(fallback, document, outcome,
+                   [&pdf](QIODevice &out) { return out.write(pdf) == pdf.size(); });
 }
 
 QString QtLinePrinter::freePdfName(const QString &pdfStem) const
@@ -83,48 +158,34 @@ QString QtLinePrinter::freePdfName(const QString &pdfStem) const
     return path;
 }
 
-PrintResult QtLinePrinter::writePdf(const QStringList &lines, const QString &path, const QString &title)
+PrintResult QtLinePrinter::savePdf(const QString &path, const PrintDocument &document, PrintResult outcome,
+                                   const std::function<bool(QIODevice &)> &write)
 {
-    const PrintResult failure{
-        kPdfFileErrorCode,
-        QStringLiteral("Impossibile salvare l'elenco nel file ") + QDir::toNativeSeparators(path), QString()};
     // Written beside the target and renamed at the end: a failure leaves no file.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return failure;
-    bool drawn = false;
-    {
-        QPdfWriter writer(&file);
-        writer.setCreator(QStringLiteral("ZELVARO"));
-        writer.setTitle(title);
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                         QMarginsF(kPdfMarginMm, kPdfMarginMm, kPdfMarginMm, kPdfMarginMm),
-                                         QPageLayout::Millimeter));
-        drawn = render(lines, writer, nullptr);
+    if (file.open(QIODevice::WriteOnly) && write(file) && file.commit()) {
+        outcome.pdfPath = path;
+        return outcome;
     }
-    if (!drawn || !file.commit())
-        return failure;
-    return PrintResult{0, QString(), path};
+    // The PDF was the last resort: its failure is the printout's, with the printer's cause before it.
+    const QString cause = pdfCause(outcome);
+    outcome.code = kPdfFileErrorCode;
+    outcome.text = (cause.isEmpty() ? QString() : cause + QStringLiteral(". ")) +
+                   QStringLiteral("Impossibile salvare ") + document.what + QStringLiteral(" nel file ") +
+                   QDir::toNativeSeparators(path);
+    return outcome;
 }
 
-PrintResult QtLinePrinter::printOnPrinter(const QStringList &lines, const QPrinterInfo &info,
-                                          const QString &title)
+bool QtLinePrinter::render(const QStringList &lines, const QString &title, const QPageSize &page,
+                           QIODevice &out)
 {
-    QPrinter printer(info, QPrinter::HighResolution);
-    printer.setDocName(title);
-    printer.setCreator(QStringLiteral("ZELVARO"));
-    if (!printer.isValid() || !render(lines, printer, &printer) || printer.printerState() == QPrinter::Error)
-        return PrintResult{kPrinterErrorCode,
-                           QStringLiteral("La stampante ") + info.printerName() +
-                               QStringLiteral(" non ha accettato la stampa dell'elenco"),
-                           QString()};
-    return {};
-}
-
-bool QtLinePrinter::render(const QStringList &lines, QPagedPaintDevice &device, QPrinter *job)
-{
-    // Orientation and size are chosen on the widest line before the job starts.
-    device.setPageOrientation(QPageLayout::Portrait);
+    QPdfWriter device(&out);
+    device.setCreator(QStringLiteral("ZELVARO"));
+    device.setTitle(title);
+    device.setPageLayout(QPageLayout(page, QPageLayout::Portrait,
+                                     QMarginsF(kPdfMarginMm, kPdfMarginMm, kPdfMarginMm, kPdfMarginMm),
+                                     QPageLayout::Millimeter));
+    // Orientation and size are chosen on the widest line before the first page is drawn.
     qsizetype widestIndex = 0;
     qreal widest = 0;
     {
@@ -142,7 +203,7 @@ bool QtLinePrinter::render(const QStringList &lines, QPagedPaintDevice &device, 
         device.setPageOrientation(QPageLayout::Landscape);
     const QRectF area = printableRect(device);
     if (area.width() <= 0 || area.height() <= 0)
-        return false; // a page without room to print; no job was started
+        return false; // a page without room to print
     qreal size = widest > 0 ? std::min(kLargestPt, kPortraitLimitPt * area.width() / widest) : kLargestPt;
     QFont font = listFont(size);
     // Scaling is near enough linear; step down until the widest line truly fits.
@@ -169,8 +230,6 @@ bool QtLinePrinter::render(const QStringList &lines, QPagedPaintDevice &device, 
     for (const QString &line : lines) {
         if (top > 0 && top + metrics.height() > area.height()) {
             if (!device.newPage()) {
-                if (job)
-                    job->abort();
                 painter.end();
                 return false;
             }

@@ -3,21 +3,22 @@
 #include "LinePrinter.h"
 
 #include <QDateTime>
-#include <QPrinterInfo>
+#include <QPageSize>
 #include <QStringList>
 
 #include <functional>
 
-class QPagedPaintDevice;
+class QIODevice;
 
 namespace zelvaro {
 
 // Error numbers of a failed printout, as the error report shows them.
-inline constexpr int kPrinterErrorCode = 482; // the printer refused or broke off the job
+inline constexpr int kPrinterErrorCode = 482; // the document could not be laid out for the printer
 inline constexpr int kPdfFileErrorCode = 75;  // the PDF file could not be written
 
-// What the window says after the list went to a PDF file because there is no printer.
-QString pdfSavedMessage(const QString &pdfPath);
+// What the window says once `document` went out with `result` (which did not fail): empty when it
+// went to the default printer; otherwise which printer took it, or why it went to the PDF file.
+QString printNotice(const PrintResult &result, const PrintDocument &document);
 
 // How the last document was laid out.
 struct PrintLayout
@@ -29,13 +30,15 @@ struct PrintLayout
     int pages = 0;
 };
 
-// The real printer: collects the lines of a document and, on endDocument(), prints them without
-// a dialog on the system's default printer (or the first one when none is the default) in a
-// fixed-pitch font. The page is turned to landscape when the longest line does not fit the
-// portrait width at 8 pt; the size is then the largest, up to 10 pt, at which the longest line
-// fits the printable width, however small: a line is never clipped nor wrapped. When the system
-// has no printer, the document is written as an A4 PDF in `pdfFolder`, named
-// <pdfStem>_AAAAMMGG_HHMMSS.pdf from `now`. A failure leaves no file and no job behind.
+// The real printer: collects the lines of a document and, on endDocument(), lays them out as a PDF
+// in a fixed-pitch font and sends it, without a dialog, as one job through the print service
+// (CUPS) to the default printer, or the first one when none is the default, on that printer's
+// default paper (A4 when it names none). The page is turned to landscape when the longest line
+// does not fit the portrait width at 8 pt; the size is then the largest, up to 10 pt, at which the
+// longest line fits the printable width, however small: a line is never clipped nor wrapped.
+// When no printer takes the job (there is none, it refuses it, or the service does not answer)
+// the document is written as a PDF in `pdfFolder`, named <pdfStem>_AAAAMMGG_HHMMSS.pdf from `now`,
+// and the result says why. A failure leaves no file and no job behind.
 class QtLinePrinter : public LinePrinter
 {
 public:
@@ -51,15 +54,13 @@ public:
 
     PrintLayout lastLayout() const { return m_layout; }
 
-    // The system's default printer, else its first printer, else a null QPrinterInfo.
-    static QPrinterInfo systemPrinter();
-
 private:
-    PrintResult printOnPrinter(const QStringList &lines, const QPrinterInfo &info, const QString &title);
-    PrintResult writePdf(const QStringList &lines, const QString &path, const QString &title);
-    // Lays the lines out on `device`; false when the device refused the job or a page, after
-    // aborting `job` (the printer's spool job) when there is one.
-    bool render(const QStringList &lines, QPagedPaintDevice &device, class QPrinter *job);
+    // Lays the lines out as a PDF of `page` into `out`; false when they find no room on it.
+    bool render(const QStringList &lines, const QString &title, const QPageSize &page, QIODevice &out);
+    // Writes the PDF through `write` and returns `outcome` with its path, or a failure naming the
+    // file (and the cause in `outcome`).
+    PrintResult savePdf(const QString &path, const PrintDocument &document, PrintResult outcome,
+                        const std::function<bool(QIODevice &)> &write);
     QString freePdfName(const QString &stem) const;
 
     QString m_folder;
