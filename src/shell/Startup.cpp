@@ -29,6 +29,23 @@ const QString kUserFolderName = QStringLiteral("zelvaro");
 // How much of an overlong INI line a message quotes.
 constexpr qsizetype kQuotedLineCharacters = 80;
 
+// `name` in the program's own subfolder of a per-user location (~/.config, ~/.local/share).
+QString userFile(QStandardPaths::StandardLocation location, const QString &name)
+{
+    return QStandardPaths::writableLocation(location) + QLatin1Char('/') + kUserFolderName +
+           QLatin1Char('/') + name;
+}
+
+QString userConfigurationFile()
+{
+    return userFile(QStandardPaths::GenericConfigLocation, kConfigurationFileName);
+}
+
+QString userDefaultArchiveFile()
+{
+    return userFile(QStandardPaths::GenericDataLocation, kDefaultArchiveFileName);
+}
+
 // A message after which start-up cannot go on: beep, stop icon, then the program ends.
 void endStartup(const StartupServices &services, const QString &text)
 {
@@ -130,12 +147,6 @@ bool prepareUserArchive(const StartupServices &services, const QString &archiveP
     return true;
 }
 
-QString userFile(QStandardPaths::StandardLocation location, const QString &name)
-{
-    return QStandardPaths::writableLocation(location) + QLatin1Char('/') + kUserFolderName +
-           QLatin1Char('/') + name;
-}
-
 } // namespace
 
 StartedProgram::StartedProgram() = default;
@@ -155,16 +166,6 @@ QString archiveOpenFailureText(const ArchiveError &error, const QString &archive
 {
     return QStringLiteral("ERRORE IN APERTURA DATABASE !!!\r\r") + signedNumberText(error.code) +
            QStringLiteral(" - ") + error.text + QStringLiteral("\r\r") + archivePath;
-}
-
-QString userConfigurationFile()
-{
-    return userFile(QStandardPaths::GenericConfigLocation, kConfigurationFileName);
-}
-
-QString userDefaultArchiveFile()
-{
-    return userFile(QStandardPaths::GenericDataLocation, kDefaultArchiveFileName);
 }
 
 StartedProgram Main(const StartupServices &services, const HoursWindowFactory &makeForm2)
