@@ -21,8 +21,10 @@ if [ ! -e "$old" ]; then
     echo "make run: tolto $ini, che indicava $old, un archivio che non c'è."
     exit 0
 fi
-# An open archive must not move: the lock of a running copy holds its process number first.
-lock=${XDG_RUNTIME_DIR:-${TMPDIR:-/tmp}}/zelvaro-$(printf '%s' "${USER:-$(id -un)}" | tr -c 'A-Za-z0-9_-' '_').lock
+# An open archive must not move: the lock of a running copy (named as the program names it)
+# holds its process number first.
+user=${USER:-${USERNAME:-$(basename "$HOME")}}
+lock=${XDG_RUNTIME_DIR:-${TMPDIR:-/tmp}}/zelvaro-$(printf '%s' "$user" | tr -c 'A-Za-z0-9_-' '_').lock
 if [ -f "$lock" ] && pid=$(head -n 1 "$lock") && [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
     echo "make run: Zelvaro è aperto (processo $pid): chiuderlo e ripetere make run, che sposterà $old in $data." >&2
     exit 1
