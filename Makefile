@@ -1,18 +1,24 @@
-# make run   - install what is missing, build, prepare archive and ZELVARO.INI, start the program
-# make test  - install what is missing, build, run every test headless, then again under the sanitizers
-# make bench - build and run the benchmark (Release)
-# make asan  - build with AddressSanitizer + UndefinedBehaviorSanitizer and run every test
+# make run     - install what is missing, build, start the program (its archive is the per-user one)
+# make test    - install what is missing, build, run every test headless, check the install tree and the
+#                Debian package, then run every test again under the sanitizers
+# make install - install under PREFIX (default /usr/local), inside DESTDIR when given
+# make package - build the Debian package zelvaro_<version>_<arch>.deb (copied into this folder)
+# make bench   - build and run the benchmark (Release)
+# make asan    - build with AddressSanitizer + UndefinedBehaviorSanitizer and run every test
+# make clean   - remove the build folders, except any archive left in them
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD?= build-bench
 JOBS       ?= $(shell nproc)
+PREFIX     ?= /usr/local
 PACKAGES   := g++ make cmake pkg-config qt6-base-dev libsqlite3-dev mdbtools-dev \
               locales fonts-dejavu-core poppler-utils libcups2-dev cups cups-client \
-              printer-driver-cups-pdf
+              printer-driver-cups-pdf libqt6svg6 \
+              dpkg-dev fakeroot file lintian desktop-file-utils appstream man-db
 BIN        := $(BUILD)/bin
 
-.PHONY: all deps build run test asan bench clean
+.PHONY: all deps build run test asan bench clean install package package-check
 
 all: build
 
@@ -33,15 +39,29 @@ $(BUILD)/CMakeCache.txt:
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The program finds or creates its archive in the user's folders by itself: nothing is written here,
+# so "make run" and an installed copy share one archive. An archive of earlier versions moves there.
 run: build
-	@if [ ! -e "$(BIN)/ZELVARO_97.mdb" ]; then "$(BIN)/zelvaro-archivio" crea "$(BIN)/ZELVARO_97.mdb"; fi
-	@if [ ! -e "$(BIN)/ZELVARO.INI" ]; then \
-	  printf '%s\r\n' "$$(cd "$(BIN)" && pwd)/ZELVARO_97.mdb" > "$(BIN)/ZELVARO.INI"; fi
+	@sh cmake/migrate-build-archive.sh "$(BIN)"
 	"$(BIN)/zelvaro"
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	$(MAKE) package-check
 	$(MAKE) asan
+
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+package: build
+	rm -f $(BUILD)/zelvaro_*.deb zelvaro_*.deb
+	cd $(BUILD) && cpack -G DEB
+	cp $(BUILD)/zelvaro_*.deb .
+	@echo "Pacchetto pronto: $$(ls zelvaro_*.deb); per installarlo: sudo apt install ./$$(ls zelvaro_*.deb)"
+
+# The install tree and the package as a user gets them: validators, lintian, the unpacked programs.
+package-check: package
+	sh tests/install/check-package.sh $(BUILD)
 
 asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DZELVARO_SANITIZE=ON
@@ -54,5 +74,12 @@ bench: deps
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target zelvaro-bench
 	QT_QPA_PLATFORM=offscreen $(BENCH_BUILD)/bin/zelvaro-bench
 
+# An archive (a *.mdb file, its journal, the ZELVARO.INI beside it) left in a build folder by an
+# earlier version is never deleted: it stays where it is, and is named.
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
+	@for d in $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD); do \
+	  [ -d "$$d" ] || continue; \
+	  find "$$d" ! -type d ! -iname '*.mdb' ! -iname '*.mdb-*' ! -name ZELVARO.INI -delete; \
+	  find "$$d" -depth -type d -empty -delete; \
+	  [ ! -d "$$d" ] || find "$$d" -type f -exec printf 'make clean: lasciato %s (un archivio non viene cancellato)\n' {} \; ; \
+	done

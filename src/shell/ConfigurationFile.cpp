@@ -30,30 +30,37 @@ QString decodeWindows1252(const QByteArray &bytes)
 
 } // namespace
 
-std::optional<QByteArray> readFirstLineBytes(const QString &path)
+FirstLine readFirstLineBytes(const QString &path)
 {
+    FirstLine line;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray line;
+        return line;
     bool anyByte = false;
     std::array<char, 4096> buffer;
     for (;;) {
-        const qint64 got = file.read(buffer.data(), qint64(buffer.size()));
+        const qint64 wanted =
+            std::min<qint64>(qint64(buffer.size()), kMaxArchivePathBytes + 1 - line.bytes.size());
+        const qint64 got = file.read(buffer.data(), wanted);
         if (got < 0)
-            return std::nullopt;
+            return FirstLine{};
         if (got == 0)
             break;
         anyByte = true;
         const char *begin = buffer.data();
         const char *end = begin + got;
         const char *lineEnd = std::find_if(begin, end, [](char c) { return c == '\r' || c == '\n'; });
-        line.append(begin, lineEnd - begin);
+        line.bytes.append(begin, lineEnd - begin);
         if (lineEnd != end)
             break;
+        if (line.bytes.size() > kMaxArchivePathBytes) {
+            line.bytes.truncate(kMaxArchivePathBytes);
+            line.status = FirstLine::Status::TooLong;
+            return line;
+        }
     }
-    if (!anyByte)
-        return std::nullopt;
+    if (anyByte)
+        line.status = FirstLine::Status::Read;
     return line;
 }
 
@@ -66,12 +73,19 @@ QString decodeConfigurationLine(const QByteArray &bytes)
     return decodeWindows1252(bytes);
 }
 
-std::optional<QString> readConfigurationLine(const QString &path)
+ConfigurationLine readConfigurationLine(const QString &path)
 {
-    const std::optional<QByteArray> bytes = readFirstLineBytes(path);
-    if (!bytes)
-        return std::nullopt;
-    return decodeConfigurationLine(*bytes);
+    FirstLine line = readFirstLineBytes(path);
+    if (line.status == FirstLine::Status::TooLong) {
+        // Cut at a character boundary, so that a UTF-8 line is not taken for Windows-1252.
+        qsizetype size = line.bytes.size();
+        while (size > 0 && (static_cast<unsigned char>(line.bytes.at(size - 1)) & 0xC0) == 0x80)
+            --size;
+        if (size > 0 && static_cast<unsigned char>(line.bytes.at(size - 1)) >= 0xC0)
+            --size;
+        line.bytes.truncate(size);
+    }
+    return ConfigurationLine{line.status, decodeConfigurationLine(line.bytes)};
 }
 
 } // namespace zelvaro

@@ -3,19 +3,39 @@
 #include <QByteArray>
 #include <QString>
 
-#include <optional>
-
 namespace zelvaro {
 
-// The first line of a file as bytes: everything up to the first carriage return or line feed,
-// without it. nullopt when the file cannot be opened or read, or holds no line at all (0 bytes).
-std::optional<QByteArray> readFirstLineBytes(const QString &path);
+// No archive path is longer than this many bytes (the system's own limit); a longer first line
+// cannot be one, so reading stops there instead of taking in a file of any size.
+inline constexpr qsizetype kMaxArchivePathBytes = 4096;
+
+// The first line of a file: everything up to the first carriage return or line feed, without it.
+struct FirstLine
+{
+    enum class Status {
+        Read,    // `bytes` is the whole line
+        Missing, // the file cannot be opened or read, or holds no line at all (0 bytes)
+        TooLong, // longer than kMaxArchivePathBytes: `bytes` holds only its first bytes
+    };
+    Status status = Status::Missing;
+    QByteArray bytes;
+};
+
+// Reads at most kMaxArchivePathBytes + 1 bytes of the file, whatever its size.
+FirstLine readFirstLineBytes(const QString &path);
 
 // Text of a line from a configuration file: UTF-8 when the bytes are valid UTF-8 (an initial
 // byte-order mark dropped), else Windows-1252, the single-byte set such files were written in.
 QString decodeConfigurationLine(const QByteArray &bytes);
 
+// The first line of a configuration file as text.
+struct ConfigurationLine
+{
+    FirstLine::Status status = FirstLine::Status::Missing;
+    QString text; // Read: the line; TooLong: its first characters, for a message
+};
+
 // readFirstLineBytes() decoded with decodeConfigurationLine().
-std::optional<QString> readConfigurationLine(const QString &path);
+ConfigurationLine readConfigurationLine(const QString &path);
 
 } // namespace zelvaro

@@ -1,13 +1,153 @@
 #include "Startup.h"
 
 #include "Archive.h"
+#include "ArchiveErrorText.h"
 #include "ConfigurationFile.h"
 #include "ErrorReport.h"
 #include "MDIForm1.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <optional>
+#include <system_error>
 
 namespace zelvaro {
+
+namespace {
+
+using Icon = MessageBoxService::Icon;
+using Buttons = MessageBoxService::Buttons;
+
+const QString kUserFolderName = QStringLiteral("zelvaro");
+
+// How much of an overlong INI line a message quotes.
+constexpr qsizetype kQuotedLineCharacters = 80;
+
+// `name` in the program's own subfolder of a per-user location (~/.config, ~/.local/share).
+QString userFile(QStandardPaths::StandardLocation location, const QString &name)
+{
+    return QStandardPaths::writableLocation(location) + QLatin1Char('/') + kUserFolderName +
+           QLatin1Char('/') + name;
+}
+
+QString userConfigurationFile()
+{
+    return userFile(QStandardPaths::GenericConfigLocation, kConfigurationFileName);
+}
+
+QString userDefaultArchiveFile()
+{
+    return userFile(QStandardPaths::GenericDataLocation, kDefaultArchiveFileName);
+}
+
+// A message after which start-up cannot go on: beep, stop icon, then the program ends.
+void endStartup(const StartupServices &services, const QString &text)
+{
+    services.windows.beep->beep();
+    services.windows.messages->show(text, QString(), Icon::Stop, Buttons::Ok);
+    services.windows.end->endProgram(kStartupFailedStatus);
+}
+
+// The archive path written in `iniPath`, or `fallback` after the "asssente" message when the file
+// holds no line. nullopt when the line is too long to be a path: start-up has then ended.
+std::optional<QString> archivePathFromIni(const StartupServices &services, const QString &iniPath,
+                                          const QString &fallback)
+{
+    const ConfigurationLine line = readConfigurationLine(iniPath);
+    if (line.status == FirstLine::Status::Read)
+        return line.text;
+    if (line.status == FirstLine::Status::Missing) {
+        services.windows.beep->beep();
+        services.windows.messages->show(QStringLiteral("File di configurazione  ZELVARO.INI  asssente !!!"),
+                                        QString(), Icon::None, Buttons::Ok);
+        return fallback;
+    }
+    const ArchiveError error = archiveFailure(
+        SQLITE_CANTOPEN,
+        QStringLiteral("Il percorso dell'archivio è più lungo di ") + QString::number(kMaxArchivePathBytes) +
+            QStringLiteral(" byte: non può essere valido (prima riga di ") + iniPath + QLatin1Char(')'));
+    endStartup(services, archiveOpenFailureText(error, line.text.left(kQuotedLineCharacters) + u'…'));
+    return std::nullopt;
+}
+
+// The cause of a failed folder creation, in Italian, with the system's own words after it.
+QString folderFailureCause(const std::error_code &code)
+{
+    QString cause;
+    if (code == std::errc::permission_denied || code == std::errc::operation_not_permitted)
+        cause = QStringLiteral("permesso negato");
+    else if (code == std::errc::not_a_directory || code == std::errc::file_exists)
+        cause = QStringLiteral("una parte del percorso è un file, non una cartella");
+    else if (code == std::errc::read_only_file_system)
+        cause = QStringLiteral("il disco è protetto in scrittura");
+    else if (code == std::errc::no_space_on_device)
+        cause = QStringLiteral("il disco è pieno");
+    else
+        cause = QStringLiteral("errore del sistema");
+    return cause + QStringLiteral(" (") + QString::fromLocal8Bit(code.message()) + QLatin1Char(')');
+}
+
+// Empty when `folder` exists or was made, else the cause.
+QString makeFolder(const QString &folder)
+{
+    std::error_code code;
+    std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), code);
+    return code ? folderFailureCause(code) : QString();
+}
+
+QString firstStartFailureText(const QString &what, const QString &path, const QString &cause)
+{
+    return QStringLiteral("Primo avvio: impossibile ") + what + QStringLiteral("\r\r") + path +
+           QStringLiteral("\r\r") + cause + QStringLiteral("\r\rIl programma termina.");
+}
+
+// First start of an installed program: the per-user archive (kept when already there) and the
+// per-user INI that names it. False when something could not be made: start-up has then ended.
+bool prepareUserArchive(const StartupServices &services, const QString &archivePath, const QString &iniPath)
+{
+    const QString dataFolder = QFileInfo(archivePath).path();
+    if (const QString cause = makeFolder(dataFolder); !cause.isEmpty()) {
+        endStartup(services,
+                   firstStartFailureText(QStringLiteral("creare la cartella dei dati"), dataFolder, cause));
+        return false;
+    }
+    const bool existed = QFileInfo::exists(archivePath);
+    if (!existed) {
+        if (const ArchiveError error = Archive::create(archivePath)) {
+            endStartup(services, firstStartFailureText(QStringLiteral("creare l'archivio delle ore"),
+                                                       archivePath, error.text));
+            return false;
+        }
+    }
+    const QString configFolder = QFileInfo(iniPath).path();
+    QString cause = makeFolder(configFolder);
+    if (cause.isEmpty()) {
+        QSaveFile ini(iniPath);
+        const QByteArray line = QFile::encodeName(archivePath) + '\n';
+        if (!ini.open(QIODevice::WriteOnly) || ini.write(line) != line.size() || !ini.commit())
+            cause = QStringLiteral("impossibile scrivere il file (") + ini.errorString() + QLatin1Char(')');
+    }
+    if (!cause.isEmpty()) {
+        endStartup(services, firstStartFailureText(QStringLiteral("scrivere il file di configurazione"),
+                                                   iniPath, cause));
+        return false;
+    }
+    services.windows.messages->show(
+        (existed ? QStringLiteral("Primo avvio di Zelvaro: viene usato l'archivio delle ore già presente\r\r")
+                 : QStringLiteral("Primo avvio di Zelvaro: è stato creato l'archivio delle ore\r\r")) +
+            archivePath + QStringLiteral("\r\rIl file di configurazione ") + iniPath +
+            QStringLiteral(" indica questo archivio."),
+        QString(), Icon::Information, Buttons::Ok);
+    return true;
+}
+
+} // namespace
 
 StartedProgram::StartedProgram() = default;
 StartedProgram::StartedProgram(StartedProgram &&) noexcept = default;
@@ -35,33 +175,37 @@ StartedProgram Main(const StartupServices &services, const HoursWindowFactory &m
 
     if (services.instance->anotherCopyRunning()) {
         services.windows.messages->show(QStringLiteral("Applicazione già in uso !"),
-                                        QStringLiteral("ERRORE GENERALE"), MessageBoxService::Icon::Stop,
-                                        MessageBoxService::Buttons::Ok, true);
-        services.windows.end->endProgram();
+                                        QStringLiteral("ERRORE GENERALE"), Icon::Stop, Buttons::Ok, true);
+        services.windows.end->endProgram(kStartupFailedStatus);
         return program;
     }
 
+    // A program folder that holds the INI or the default archive is a portable copy: it keeps its
+    // data beside it. Otherwise the data lives in the user's own folders.
     const QString folder = services.folder->path();
-    program.archivePath = programFolderFile(folder, kDefaultArchiveFileName);
-    if (const std::optional<QString> line =
-            readConfigurationLine(programFolderFile(folder, kConfigurationFileName))) {
-        program.archivePath = *line;
+    const QString programIni = programFolderFile(folder, kConfigurationFileName);
+    const QString besideProgram = programFolderFile(folder, kDefaultArchiveFileName);
+    const QString userIni = userConfigurationFile();
+    std::optional<QString> path;
+    if (QFileInfo::exists(programIni) || QFileInfo::exists(besideProgram)) {
+        path = archivePathFromIni(services, programIni, besideProgram);
+    } else if (QFileInfo::exists(userIni)) {
+        path = archivePathFromIni(services, userIni, userDefaultArchiveFile());
     } else {
-        // The default path beside the program stays in force.
-        services.windows.beep->beep();
-        services.windows.messages->show(QStringLiteral("File di configurazione  ZELVARO.INI  asssente !!!"),
-                                        QString(), MessageBoxService::Icon::None,
-                                        MessageBoxService::Buttons::Ok);
+        path = userDefaultArchiveFile();
+        program.archivePath = *path;
+        if (!prepareUserArchive(services, *path, userIni))
+            return program;
     }
+    if (!path)
+        return program;
+    program.archivePath = *path;
 
     // APRE_DATABASE
     ArchiveError error;
     program.archive = Archive::open(program.archivePath, &error);
     if (!program.archive) {
-        services.windows.beep->beep();
-        services.windows.messages->show(archiveOpenFailureText(error, program.archivePath), QString(),
-                                        MessageBoxService::Icon::Stop, MessageBoxService::Buttons::Ok);
-        services.windows.end->endProgram();
+        endStartup(services, archiveOpenFailureText(error, program.archivePath));
         return program;
     }
 

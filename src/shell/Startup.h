@@ -17,6 +17,8 @@ struct ArchiveError;
 
 inline const QString kConfigurationFileName = QStringLiteral("ZELVARO.INI");
 inline const QString kDefaultArchiveFileName = QStringLiteral("ZELVARO_97.mdb");
+// The exit status of a program that start-up ended after a message.
+inline constexpr int kStartupFailedStatus = 1;
 
 // Everything start-up asks of the platform: the windows' services and two of its own.
 struct StartupServices
@@ -52,10 +54,19 @@ QString programFolderFile(const QString &folder, const QString &name);
 // returns, the signed error number, " - ", the error text, two carriage returns, the path.
 QString archiveOpenFailureText(const ArchiveError &error, const QString &archivePath);
 
-// Start-up: busy pointer, the second-copy refusal, the archive path (default beside the program,
-// replaced by the first line of ZELVARO.INI), the archive opening, then the main window (which
-// opens Form2 through the factory) shown, and the normal pointer. On a second copy or a failed
-// opening it shows the message, asks the program to end and returns without a window.
+// Start-up: busy pointer, the second-copy refusal, the archive path, the archive opening, then the
+// main window (which opens Form2 through the factory) shown, and the normal pointer.
+// The archive path comes from the first of:
+//  1. ZELVARO.INI in the program folder (its first line; when it holds none, "asssente" and the
+//     default beside the program);
+//  2. ZELVARO_97.mdb in the program folder, with the "asssente" message;
+//  3. the per-user ZELVARO.INI, $XDG_CONFIG_HOME/zelvaro/ZELVARO.INI, read by the same rules (the
+//     default is then the per-user archive);
+//  4. first start: the per-user archive $XDG_DATA_HOME/zelvaro/ZELVARO_97.mdb is created (or an
+//     existing one taken), the per-user ZELVARO.INI written to name it, and an information box
+//     shows where it is. An installed program, whose folder its user cannot write, lives here.
+// On a second copy, an INI line longer than any path, a failed first start or a failed opening it
+// shows the message, ends the program with kStartupFailedStatus and returns without a window.
 StartedProgram Main(const StartupServices &services, const HoursWindowFactory &makeForm2);
 
 } // namespace zelvaro

@@ -1,5 +1,6 @@
 #include "Accessibility.h"
 #include "Archive.h"
+#include "ConfigurationFile.h"
 #include "ErrorReport.h"
 #include "Fakes.h"
 #include "LockFileInstanceGuard.h"
@@ -9,11 +10,14 @@
 #include "TempArchive.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -65,6 +69,8 @@ private slots:
     void startup_data();
     void startup();
     void secondCopyRefusedFirst();
+    void commandLine_data();
+    void commandLine();
     void instanceGuard();
     void errorReport_data();
     void errorReport();
@@ -105,50 +111,89 @@ StartedProgram TestShell::runMain()
 
 void TestShell::startup_data()
 {
-    QTest::addColumn<QByteArray>("ini");  // "-": no ZELVARO.INI; '@' stands for the program folder
-    QTest::addColumn<QString>("path");    // the archive path start-up must use
-    QTest::addColumn<QString>("archive"); // what lies at that path: nothing, or a kind of file
+    QTest::addColumn<QByteArray>("ini");     // "-": no ZELVARO.INI; '@' stands for the program folder
+    QTest::addColumn<QByteArray>("userIni"); // the per-user ZELVARO.INI, the same way
+    QTest::addColumn<QString>("path");       // the archive path start-up must use
+    QTest::addColumn<QString>("archive");    // what lies at that path: nothing, or a kind of file
+    // The boxes in order: A "asssente", O opening failure, N first start with a new archive,
+    // U first start with the archive already there, F first start failed, L line too long
+    QTest::addColumn<QString>("boxes");
 
     const QString def = QStringLiteral("@/ZELVARO_97.mdb"), at = QStringLiteral("@/a.mdb"), none;
-    const QByteArray ini("@/a.mdb\r\n");
-    QTest::newRow("INI missing: default path") << QByteArray("-") << def << none;
-    QTest::newRow("INI empty: default path") << QByteArray() << def << none;
-    QTest::newRow("empty first line: empty path") << QByteArray("\r\n@/a.mdb\r\n") << none << none;
+    const QString user = QStringLiteral("@/data/zelvaro/ZELVARO_97.mdb");
+    const QByteArray ini("@/a.mdb\r\n"), no("-"), longLine = "/" + QByteArray(kMaxArchivePathBytes - 1, 'x');
+    // clang-format off
+    QTest::newRow("INI missing, archive beside the program") << no << no << def << "good" << "A";
+    QTest::newRow("INI empty: default path") << QByteArray() << no << def << none << "AO";
+    QTest::newRow("empty first line: empty path")
+        << QByteArray("\r\n@/a.mdb\r\n") << no << none << none << "O";
     QTest::newRow("two lines: the first")
-        << QByteArray("/d/primo.mdb\n/d/secondo.mdb\n") << "/d/primo.mdb" << none;
-    QTest::newRow("CRLF") << QByteArray("C:\\DATI\\ORE.mdb\r\nx\r\n") << "C:\\DATI\\ORE.mdb" << none;
-    QTest::newRow("CR only") << QByteArray("/d/cr.mdb\r/d/dopo.mdb") << "/d/cr.mdb" << none;
-    QTest::newRow("blanks kept") << QByteArray("  /d/con spazi.mdb  \r\n") << "  /d/con spazi.mdb  " << none;
-    QTest::newRow("Windows-1252 bytes") << QByteArray("C:\\Contabilit\xe0\\Ore \x80 \x93x\x94.mdb\r\n")
-                                        << QStringLiteral("C:\\Contabilità\\Ore € “x”.mdb") << none;
-    QTest::newRow("UTF-8") << QByteArray("/d/Contabilit\xc3\xa0/\xe2\x82\xac.mdb\n")
-                           << QStringLiteral("/d/Contabilità/€.mdb") << none;
-    QTest::newRow("fails: missing file") << ini << at << none;
-    QTest::newRow("fails: not SQLite") << ini << at << "text";
-    QTest::newRow("fails: Access/Jet file") << ini << at << "jet";
-    QTest::newRow("fails: no MOV_MAG") << ini << at << "notable";
-    QTest::newRow("fails: MOV_MAG lacks NOTE") << ini << at << "nocolumn";
-    QTest::newRow("fails: locked by another program") << ini << at << "locked";
-    QTest::newRow("opens: path from INI") << ini << at << "good";
+        << QByteArray("/d/primo.mdb\n/d/secondo.mdb\n") << no << "/d/primo.mdb" << none << "O";
+    QTest::newRow("CRLF")
+        << QByteArray("C:\\DATI\\ORE.mdb\r\nx\r\n") << no << "C:\\DATI\\ORE.mdb" << none << "O";
+    QTest::newRow("CR only") << QByteArray("/d/cr.mdb\r/d/dopo.mdb") << no << "/d/cr.mdb" << none << "O";
+    QTest::newRow("blanks kept")
+        << QByteArray("  /d/con spazi.mdb  \r\n") << no << "  /d/con spazi.mdb  " << none << "O";
+    QTest::newRow("Windows-1252 bytes") << QByteArray("C:\\Contabilit\xe0\\Ore \x80 \x93x\x94.mdb\r\n") << no
+                                        << QStringLiteral("C:\\Contabilità\\Ore € “x”.mdb") << none << "O";
+    QTest::newRow("UTF-8") << QByteArray("/d/Contabilit\xc3\xa0/\xe2\x82\xac.mdb\n") << no
+                           << QStringLiteral("/d/Contabilità/€.mdb") << none << "O";
+    QTest::newRow("fails: missing file") << ini << no << at << none << "O";
+    QTest::newRow("fails: not SQLite") << ini << no << at << "text" << "O";
+    QTest::newRow("fails: Access/Jet file") << ini << no << at << "jet" << "O";
+    QTest::newRow("fails: no MOV_MAG") << ini << no << at << "notable" << "O";
+    QTest::newRow("fails: MOV_MAG lacks NOTE") << ini << no << at << "nocolumn" << "O";
+    QTest::newRow("fails: locked by another program") << ini << no << at << "locked" << "O";
+    QTest::newRow("opens: path from INI") << ini << no << at << "good" << "";
+    QTest::newRow("INI of the program folder before the user's")
+        << ini << QByteArray("@/b.mdb") << at << "good" << "";
+    QTest::newRow("archive beside the program before the user's INI")
+        << no << QByteArray("@/b.mdb") << def << "good" << "A";
+    QTest::newRow("per-user INI") << no << QByteArray("@/b.mdb\r\n") << "@/b.mdb" << "good" << "";
+    QTest::newRow("per-user INI empty: per-user archive") << no << QByteArray() << user << none << "AO";
+    QTest::newRow("first start: archive and INI made") << no << no << user << none << "N";
+    QTest::newRow("first start: archive there is kept") << no << no << user << "good" << "U";
+    QTest::newRow("first start: data folder not writable") << no << no << user << "blocked" << "F";
+    QTest::newRow("line of the longest path is read")
+        << longLine << no << QString::fromLatin1(longLine) << none << "O";
+    QTest::newRow("longer line: ends at once") << longLine + 'x' << no << none << none << "L";
+    QTest::newRow("longer per-user line, UTF-8 cut: ends at once")
+        << no << "\xc3\xa0" + QByteArray(4093, 'x') + "\xc3\xa0x" << none << none << "L";
+    // clang-format on
 }
 
 void TestShell::startup()
 {
     QFETCH(QByteArray, ini);
+    QFETCH(QByteArray, userIni);
     QFETCH(QString, path);
     QFETCH(QString, archive);
+    QFETCH(QString, boxes);
 
     QTemporaryDir dir;
     m_folder.dir = dir.path();
+    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toUtf8());
+    qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toUtf8());
+    const QString userIniPath = dir.filePath(QStringLiteral("config/zelvaro/ZELVARO.INI"));
     path.replace(QLatin1Char('@'), dir.path());
-    const bool absent = ini == "-" || ini.isEmpty(), opens = archive == QLatin1String("good");
+    const bool opens = !boxes.contains(QRegularExpression(QStringLiteral("[OFL]")));
     if (ini != "-")
         writeFile(dir.filePath(QStringLiteral("ZELVARO.INI")), ini.replace('@', dir.path().toUtf8()));
+    if (userIni != "-") {
+        QVERIFY(QDir().mkpath(QFileInfo(userIniPath).path()));
+        writeFile(userIniPath, userIni.replace('@', dir.path().toUtf8()));
+    }
+    const bool made = !archive.isEmpty() && archive != QLatin1String("blocked"); // a file lies at `path`
+    if (made)
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
     sqlite3 *db = nullptr;
     if (archive == QLatin1String("text")) {
         writeFile(path, QByteArray("questo non è un archivio\n").repeated(200));
     } else if (archive == QLatin1String("jet")) {
         writeFile(path, QByteArray(4, '\0') + "Standard Jet DB" + QByteArray(2048, '\0'));
+    } else if (archive == QLatin1String("blocked")) { // a file where the data folder should be
+        QVERIFY(QDir(dir.filePath(QStringLiteral("data"))).removeRecursively());
+        writeFile(dir.filePath(QStringLiteral("data")), "x");
     } else if (!archive.isEmpty()) {
         QCOMPARE(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
         QByteArray sql = archive == QLatin1String("notable") ? "CREATE TABLE ALTRO (X TEXT)" : kCreateMovMag;
@@ -156,37 +201,81 @@ void TestShell::startup()
             sql.replace(",\n  NOTE TEXT", "");
         if (archive == QLatin1String("locked"))
             sql += "; BEGIN EXCLUSIVE";
+        if (archive == QLatin1String("good")) // tells this archive from a new empty one
+            sql += "; INSERT INTO MOV_MAG (NUM_MOV) VALUES (7)";
         QCOMPARE(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
     }
 
     m_fakes->messages.expectOk(2);
     const StartedProgram program = runMain();
 
-    QStringList boxes;
-    if (absent)
-        boxes << kAbsent;
-    if (!opens) { // the same opening done directly gives the number and cause to quote
-        ArchiveError direct;
-        QVERIFY(!Archive::open(path, &direct));
-        QVERIFY(direct.code > 0);
-        boxes << QStringLiteral("ERRORE IN APERTURA DATABASE !!!\r\r ") + QString::number(direct.code) +
-                     QStringLiteral(" - ") + direct.text + QStringLiteral("\r\r") + path;
+    QStringList expected;
+    const QString firstStart = QStringLiteral("\r\r") + path +
+                               QStringLiteral("\r\rIl file di configurazione ") + userIniPath +
+                               QStringLiteral(" indica questo archivio.");
+    for (const QChar box : boxes) {
+        if (box == u'A')
+            expected << kAbsent;
+        if (box == u'N')
+            expected << QStringLiteral("Primo avvio di Zelvaro: è stato creato l'archivio delle ore") +
+                            firstStart;
+        if (box == u'U')
+            expected << QStringLiteral(
+                            "Primo avvio di Zelvaro: viene usato l'archivio delle ore già presente") +
+                            firstStart;
+        if (box == u'O') { // the same opening done directly gives the number and cause to quote
+            ArchiveError direct;
+            QVERIFY(!Archive::open(path, &direct));
+            QVERIFY(direct.code > 0);
+            expected << QStringLiteral("ERRORE IN APERTURA DATABASE !!!\r\r ") +
+                            QString::number(direct.code) + QStringLiteral(" - ") + direct.text +
+                            QStringLiteral("\r\r") + path;
+        }
     }
     sqlite3_close(db);
-    QCOMPARE(m_fakes->messages.texts(), boxes);
+    const QStringList shown = m_fakes->messages.texts();
+    if (boxes.endsWith(u'F'))
+        QVERIFY(shown.value(0).startsWith(
+            QStringLiteral("Primo avvio: impossibile creare la cartella dei dati\r\r") +
+            QFileInfo(path).path() +
+            QStringLiteral("\r\runa parte del percorso è "
+                           "un file, non una cartella (")));
+    else if (boxes.endsWith(u'L'))
+        QVERIFY(shown.value(0).startsWith(
+                    "ERRORE IN APERTURA DATABASE !!!\r\r 14 - Il percorso dell'archivio è più "
+                    "lungo di 4096 byte") &&
+                shown.value(0).endsWith(u'…') && shown.value(0).size() < 300 &&
+                !shown.value(0).contains(u'\xc3'));
+    else
+        QCOMPARE(shown, expected);
     for (const FakeMessageBox::Shown &box : m_fakes->messages.shown) {
-        QCOMPARE(box.icon, box.text == kAbsent ? Icon::None : Icon::Stop);
-        QCOMPARE(box.beepsBefore, 1);
+        const bool info = box.text.startsWith(QStringLiteral("Primo avvio di Zelvaro"));
+        QCOMPARE(box.icon, box.text == kAbsent ? Icon::None : info ? Icon::Information : Icon::Stop);
+        QCOMPARE(box.beepsBefore, int(!info));
         QVERIFY(box.title.isEmpty() && !box.systemModal);
     }
     QCOMPARE(program.archivePath, path);
-    QCOMPARE(QFile::exists(path), !archive.isEmpty()); // a missing archive is never created
+    // A missing archive is never created, except at first start.
+    QCOMPARE(QFileInfo(path).isFile(), made || boxes == "N");
     QCOMPARE(program.running(), opens);
     QCOMPARE(m_made, int(opens));
     QCOMPARE(m_fakes->end.count, int(!opens));
+    if (!opens)
+        QCOMPARE(m_fakes->end.status, kStartupFailedStatus);
     if (opens) {
         QVERIFY(program.archive->isOpen() && program.mainWindow->isVisible());
         QCOMPARE(m_fakes->pointer.history, (QList<bool>{true, false}));
+        std::optional<qint64> last;
+        QVERIFY(!program.archive->lastNumber(&last));
+        QCOMPARE(last, archive.isEmpty() ? std::nullopt : std::optional<qint64>(7));
+    }
+    if (boxes == "N" || boxes == "U") { // the per-user INI names the archive: no box next time
+        QFile written(userIniPath);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), path.toUtf8() + '\n');
+        const StartedProgram again = runMain();
+        QVERIFY(again.running() && again.archivePath == path);
+        QCOMPARE(m_fakes->messages.shown.size(), 1);
     }
 }
 
@@ -199,9 +288,55 @@ void TestShell::secondCopyRefusedFirst()
     QCOMPARE(m_folder.asked, 0); // neither ZELVARO.INI nor the archive was looked for
     QVERIFY(!program.archive && !program.running());
     QCOMPARE(m_fakes->end.count, 1);
+    QCOMPARE(m_fakes->end.status, kStartupFailedStatus);
     QCOMPARE(m_fakes->messages.texts(), QStringList{QStringLiteral("Applicazione già in uso !")});
     const FakeMessageBox::Shown &box = m_fakes->messages.shown.first();
     QVERIFY(box.title == QStringLiteral("ERRORE GENERALE") && box.icon == Icon::Stop && box.systemModal);
+}
+
+void TestShell::commandLine_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("argument");
+    QTest::addColumn<QByteArray>("output"); // the beginning of standard output
+    const QByteArray version = ZELVARO_VERSION "\n";
+    QTest::newRow("zelvaro --version") << ZELVARO_PROGRAM << "--version"
+                                       << "zelvaro " + version;
+    QTest::newRow("zelvaro --help") << ZELVARO_PROGRAM << "--help"
+                                    << QByteArray("Uso: zelvaro [--help | --version]\n");
+    QTest::newRow("zelvaro -h") << ZELVARO_PROGRAM << "-h" << QByteArray("Uso: zelvaro ");
+    QTest::newRow("zelvaro-archivio --version") << ZELVARO_ARCHIVIO_PROGRAM << "--version"
+                                                << "zelvaro-archivio " + version;
+}
+
+// Answered without a window, a lock or any file: a copy of the program in a folder of its own,
+// with every per-user folder inside it, leaves that folder as it was.
+void TestShell::commandLine()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, argument);
+    QFETCH(QByteArray, output);
+
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(QStringLiteral("prog/") + QFileInfo(program).fileName());
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("prog"))) && QFile::copy(program, copy));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"})
+        environment.insert(QString::fromLatin1(name), dir.filePath(QString::fromLatin1(name)));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("nessuna")); // a window would fail
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(copy, {argument});
+    QVERIFY(process.waitForFinished());
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(process.readAllStandardOutput().startsWith(output));
+    QStringList files;
+    for (QDirIterator it(dir.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+         it.hasNext();)
+        files << it.next().mid(dir.path().size());
+    QCOMPARE(files, QStringList{QStringLiteral("/prog")} << copy.mid(dir.path().size()));
 }
 
 void TestShell::instanceGuard()

@@ -6,6 +6,7 @@
 #include "FileHead.h"
 #include "HoursExport.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QIODevice>
@@ -20,6 +21,7 @@ namespace {
 const QString kProgram = QStringLiteral("zelvaro-archivio");
 
 const char kProgramHelp[] = R"(Uso: zelvaro-archivio COMANDO ARGOMENTI...
+     zelvaro-archivio --help | --version
 
 Strumenti per l'archivio delle ore di Zelvaro.
 
@@ -246,6 +248,10 @@ int runArchivio(const QStringList &arguments, QIODevice &out, QIODevice &err)
     const QString &name = arguments.first();
     if (isHelp(name)) {
         write(out, QString::fromUtf8(kProgramHelp));
+        return kExitOk;
+    }
+    if (name == QLatin1String("--version")) {
+        writeLine(out, kProgram + QLatin1Char(' ') + QCoreApplication::applicationVersion());
         return kExitOk;
     }
     for (const Command &command : commands()) {

@@ -8,6 +8,7 @@
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZELVARO_VERSION)); // for --version
     QFile out;
     QFile err;
     out.open(stdout, QIODevice::WriteOnly);
