@@ -1,0 +1,30 @@
+#pragma once
+
+namespace zelvaro::test {
+
+// A SQLite VFS wrapped around the default one and made the default of the test process, and so of
+// the processes it forks: it counts the file operations of the chosen kinds (across all of them)
+// and makes the N-th one fail. Until armed it only passes every call on.
+namespace FaultVfs {
+
+enum Operation : unsigned {
+    Write = 1,       // xWrite on any file
+    Sync = 2,        // xSync
+    Truncate = 4,    // xTruncate
+    Lock = 8,        // xLock and xUnlock
+    OpenJournal = 16, // xOpen of a rollback journal
+    WriteMainDb = 32, // xWrite on a main database file only
+};
+
+void install();
+
+// The `nth` counted operation (from 1) fails with `code`, and SQLite reads `systemErrno` as the
+// cause; with `persistent` every later one fails too.
+void arm(int nth, int code, unsigned operations, int systemErrno, bool persistent = false);
+void disarm();
+// Whether an operation failed since the last arm().
+bool fired();
+
+} // namespace FaultVfs
+
+} // namespace zelvaro::test
