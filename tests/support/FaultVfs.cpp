@@ -27,132 +27,65 @@ Plan *g_plan = nullptr;
 sqlite3_vfs *g_real = nullptr;
 sqlite3_vfs g_vfs;
 
-struct FaultFile
+struct File
 {
     sqlite3_file base;
     sqlite3_file *real; // SQLite's own file object, right after this one
     bool mainDb;
     int lastErrno; // of the last failure made here, as SQLITE_FCNTL_LAST_ERRNO gives it
+
+    // SQLITE_OK to go on with an operation of kind `kind`, or the failure.
+    int inject(unsigned kind)
+    {
+        if (g_plan->nth <= 0 || (g_plan->operations & kind) == 0)
+            return SQLITE_OK;
+        const int n = ++g_plan->count;
+        if (n != g_plan->nth && !(g_plan->persistent && n > g_plan->nth))
+            return SQLITE_OK;
+        ++g_plan->fired;
+        errno = lastErrno = g_plan->systemErrno;
+        return g_plan->code;
+    }
 };
 
-sqlite3_file *real(sqlite3_file *file)
+// Each method passes the call on to SQLite's own file, after the count for the counted kinds.
+template <auto method, unsigned kind = 0, typename... Args> int call(sqlite3_file *f, Args... args)
 {
-    return reinterpret_cast<FaultFile *>(file)->real;
+    File *file = reinterpret_cast<File *>(f);
+    int rc = kind != 0 ? file->inject(kind) : SQLITE_OK;
+    if (rc == SQLITE_OK && kind == Write && file->mainDb)
+        rc = file->inject(WriteMainDb);
+    return rc != SQLITE_OK ? rc : (file->real->pMethods->*method)(file->real, args...);
 }
 
-// The result code for an operation of kind `kind` on `file`: SQLITE_OK to go on, or the failure.
-int inject(unsigned kind, sqlite3_file *file = nullptr)
+int control(sqlite3_file *f, int op, void *arg)
 {
-    if (g_plan->nth <= 0 || (g_plan->operations & kind) == 0)
-        return SQLITE_OK;
-    const int n = ++g_plan->count;
-    if (n != g_plan->nth && !(g_plan->persistent && n > g_plan->nth))
-        return SQLITE_OK;
-    ++g_plan->fired;
-    errno = g_plan->systemErrno;
-    if (file != nullptr)
-        reinterpret_cast<FaultFile *>(file)->lastErrno = g_plan->systemErrno;
-    return g_plan->code;
+    File *file = reinterpret_cast<File *>(f);
+    if (op != SQLITE_FCNTL_LAST_ERRNO || file->lastErrno == 0)
+        return file->real->pMethods->xFileControl(file->real, op, arg);
+    *static_cast<int *>(arg) = file->lastErrno;
+    return SQLITE_OK;
 }
 
-int xClose(sqlite3_file *f)
+void shmBarrier(sqlite3_file *f)
 {
-    return real(f)->pMethods->xClose(real(f));
-}
-int xRead(sqlite3_file *f, void *buffer, int amount, sqlite3_int64 offset)
-{
-    return real(f)->pMethods->xRead(real(f), buffer, amount, offset);
-}
-int xWrite(sqlite3_file *f, const void *buffer, int amount, sqlite3_int64 offset)
-{
-    int rc = inject(Write, f);
-    if (rc == SQLITE_OK && reinterpret_cast<FaultFile *>(f)->mainDb)
-        rc = inject(WriteMainDb, f);
-    return rc != SQLITE_OK ? rc : real(f)->pMethods->xWrite(real(f), buffer, amount, offset);
-}
-int xTruncate(sqlite3_file *f, sqlite3_int64 size)
-{
-    const int rc = inject(Truncate, f);
-    return rc != SQLITE_OK ? rc : real(f)->pMethods->xTruncate(real(f), size);
-}
-int xSync(sqlite3_file *f, int flags)
-{
-    const int rc = inject(Sync, f);
-    return rc != SQLITE_OK ? rc : real(f)->pMethods->xSync(real(f), flags);
-}
-int xFileSize(sqlite3_file *f, sqlite3_int64 *size)
-{
-    return real(f)->pMethods->xFileSize(real(f), size);
-}
-int xLock(sqlite3_file *f, int level)
-{
-    const int rc = inject(Lock);
-    return rc != SQLITE_OK ? rc : real(f)->pMethods->xLock(real(f), level);
-}
-int xUnlock(sqlite3_file *f, int level)
-{
-    const int rc = inject(Lock);
-    return rc != SQLITE_OK ? rc : real(f)->pMethods->xUnlock(real(f), level);
-}
-int xCheckReservedLock(sqlite3_file *f, int *out)
-{
-    return real(f)->pMethods->xCheckReservedLock(real(f), out);
-}
-int xFileControl(sqlite3_file *f, int op, void *arg)
-{
-    if (op == SQLITE_FCNTL_LAST_ERRNO && reinterpret_cast<FaultFile *>(f)->lastErrno != 0) {
-        *static_cast<int *>(arg) = reinterpret_cast<FaultFile *>(f)->lastErrno;
-        return SQLITE_OK;
-    }
-    return real(f)->pMethods->xFileControl(real(f), op, arg);
-}
-int xSectorSize(sqlite3_file *f)
-{
-    return real(f)->pMethods->xSectorSize(real(f));
-}
-int xDeviceCharacteristics(sqlite3_file *f)
-{
-    return real(f)->pMethods->xDeviceCharacteristics(real(f));
-}
-int xShmMap(sqlite3_file *f, int page, int size, int extend, void volatile **out)
-{
-    return real(f)->pMethods->xShmMap(real(f), page, size, extend, out);
-}
-int xShmLock(sqlite3_file *f, int offset, int n, int flags)
-{
-    return real(f)->pMethods->xShmLock(real(f), offset, n, flags);
-}
-void xShmBarrier(sqlite3_file *f)
-{
-    real(f)->pMethods->xShmBarrier(real(f));
-}
-int xShmUnmap(sqlite3_file *f, int deleteFlag)
-{
-    return real(f)->pMethods->xShmUnmap(real(f), deleteFlag);
-}
-int xFetch(sqlite3_file *f, sqlite3_int64 offset, int amount, void **out)
-{
-    return real(f)->pMethods->xFetch(real(f), offset, amount, out);
-}
-int xUnfetch(sqlite3_file *f, sqlite3_int64 offset, void *page)
-{
-    return real(f)->pMethods->xUnfetch(real(f), offset, page);
+    reinterpret_cast<File *>(f)->real->pMethods->xShmBarrier(reinterpret_cast<File *>(f)->real);
 }
 
-const sqlite3_io_methods kMethods = {3,          xClose,      xRead,       xWrite,     xTruncate,
-                                     xSync,      xFileSize,   xLock,       xUnlock,    xCheckReservedLock,
-                                     xFileControl, xSectorSize, xDeviceCharacteristics, xShmMap, xShmLock,
-                                     xShmBarrier, xShmUnmap,  xFetch,      xUnfetch};
+using M = sqlite3_io_methods;
+// Version 2: no memory-mapped reads, which would pass by the counted operations.
+const sqlite3_io_methods kMethods = {
+    2, call<&M::xClose>, call<&M::xRead>, call<&M::xWrite, Write>, call<&M::xTruncate, Truncate>,
+    call<&M::xSync, Sync>, call<&M::xFileSize>, call<&M::xLock, Lock>, call<&M::xUnlock, Lock>,
+    call<&M::xCheckReservedLock>, control, call<&M::xSectorSize>, call<&M::xDeviceCharacteristics>,
+    call<&M::xShmMap>, call<&M::xShmLock>, shmBarrier, call<&M::xShmUnmap>, nullptr, nullptr};
 
-int xOpen(sqlite3_vfs *, sqlite3_filename name, sqlite3_file *file, int flags, int *outFlags)
+int open(sqlite3_vfs *, sqlite3_filename name, sqlite3_file *file, int flags, int *outFlags)
 {
-    auto *wrapper = reinterpret_cast<FaultFile *>(file);
-    wrapper->base.pMethods = nullptr;
-    wrapper->real = reinterpret_cast<sqlite3_file *>(wrapper + 1);
+    auto *wrapper = reinterpret_cast<File *>(file);
+    *wrapper = {{nullptr}, reinterpret_cast<sqlite3_file *>(wrapper + 1), (flags & SQLITE_OPEN_MAIN_DB) != 0, 0};
     wrapper->real->pMethods = nullptr;
-    wrapper->mainDb = (flags & SQLITE_OPEN_MAIN_DB) != 0;
-    wrapper->lastErrno = 0;
-    int rc = (flags & SQLITE_OPEN_MAIN_JOURNAL) != 0 ? inject(OpenJournal) : SQLITE_OK;
+    int rc = (flags & SQLITE_OPEN_MAIN_JOURNAL) != 0 ? wrapper->inject(OpenJournal) : SQLITE_OK;
     if (rc == SQLITE_OK)
         rc = g_real->xOpen(g_real, name, wrapper->real, flags, outFlags);
     if (rc == SQLITE_OK)
@@ -162,7 +95,7 @@ int xOpen(sqlite3_vfs *, sqlite3_filename name, sqlite3_file *file, int flags, i
     return rc;
 }
 
-int xGetLastError(sqlite3_vfs *, int size, char *out)
+int lastError(sqlite3_vfs *, int size, char *out)
 {
     return g_plan->fired != 0 ? g_plan->systemErrno : g_real->xGetLastError(g_real, size, out);
 }
@@ -171,19 +104,17 @@ int xGetLastError(sqlite3_vfs *, int size, char *out)
 
 void install()
 {
-    if (g_real != nullptr)
-        return;
     void *shared = mmap(nullptr, sizeof(Plan), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    if (shared == MAP_FAILED)
-        std::abort();
+    if (g_real != nullptr || shared == MAP_FAILED)
+        std::abort(); // once per process
     g_plan = new (shared) Plan;
     g_real = sqlite3_vfs_find(nullptr);
     g_vfs = *g_real;
     g_vfs.zName = "zelvaro-fault";
     g_vfs.pNext = nullptr;
-    g_vfs.szOsFile = int(sizeof(FaultFile)) + g_real->szOsFile;
-    g_vfs.xOpen = xOpen;
-    g_vfs.xGetLastError = xGetLastError;
+    g_vfs.szOsFile = int(sizeof(File)) + g_real->szOsFile;
+    g_vfs.xOpen = open;
+    g_vfs.xGetLastError = lastError;
     sqlite3_vfs_register(&g_vfs, 1);
 }
 
