@@ -116,8 +116,10 @@ ArchiveError closedError()
 // What a failed write adds to its cause: the window shows it after the cause, with its own words.
 const QString kNotStored = QStringLiteral("il movimento non è stato registrato");
 const QString kNotDeleted = QStringLiteral("il movimento non è stato cancellato");
-const QString kStoredUnknown = QStringLiteral("non si è potuto verificare se il movimento è stato registrato");
-const QString kDeletedUnknown = QStringLiteral("non si è potuto verificare se il movimento è stato cancellato");
+const QString kStoredUnknown =
+    QStringLiteral("non si è potuto verificare se il movimento è stato registrato");
+const QString kDeletedUnknown =
+    QStringLiteral("non si è potuto verificare se il movimento è stato cancellato");
 
 ArchiveError withOutcome(ArchiveError error, const QString &outcome)
 {
@@ -406,8 +408,8 @@ ArchiveError Archive::confirmRecord(qint64 number, const RecordValues &values, q
     if (!m_connection)
         return withOutcome(closedError(), kNotStored);
     if (number <= 0)
-        return archiveFailure(SQLITE_MISUSE, QStringLiteral("Numero di movimento non valido (%1): ").arg(number) +
-                                                 kNotStored);
+        return archiveFailure(
+            SQLITE_MISUSE, QStringLiteral("Numero di movimento non valido (%1): ").arg(number) + kNotStored);
     qint64 written = number;
     ArchiveError commitError;
     {

@@ -20,8 +20,8 @@ QString defaultBackupFolder()
 
 QString dailyCopyName(const QString &archivePath, const QDate &day)
 {
-    return QFileInfo(archivePath).completeBaseName() + QLatin1Char('-') + day.toString(QStringLiteral("yyyyMMdd")) +
-           QStringLiteral(".mdb");
+    return QFileInfo(archivePath).completeBaseName() + QLatin1Char('-') +
+           day.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".mdb");
 }
 
 ArchiveError makeDailyBackup(Archive &archive, const QString &folder, const QDate &today)
@@ -32,8 +32,8 @@ ArchiveError makeDailyBackup(Archive &archive, const QString &folder, const QDat
     if (QFileInfo::exists(copy))
         return {};
     if (!dir.mkpath(QStringLiteral(".")))
-        return archiveFailure(SQLITE_CANTOPEN, QStringLiteral("Impossibile creare la cartella delle copie ") +
-                                                   quoted(folder));
+        return archiveFailure(SQLITE_CANTOPEN,
+                              QStringLiteral("Impossibile creare la cartella delle copie ") + quoted(folder));
     if (ArchiveError error = archive.backupTo(copy))
         return error;
 

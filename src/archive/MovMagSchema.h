@@ -18,9 +18,9 @@ inline constexpr const char *kCreateMovMag = R"sql(CREATE TABLE MOV_MAG (
   NOTE TEXT))sql";
 
 // The columns of MOV_MAG in the order of every query and insert of the program and its tools.
-inline constexpr const char *kMovMagColumns[] = {"NUM_MOV",      "ANNO",         "MESE",       "GIORNO",
-                                                 "ORA_INIZIO_1", "ORA_FINE_1",   "ORA_INIZIO_2",
-                                                 "ORA_FINE_2",   "ORA_INIZIO_3", "ORA_FINE_3", "NOTE"};
+inline constexpr const char *kMovMagColumns[] = {"NUM_MOV",      "ANNO",       "MESE",         "GIORNO",
+                                                 "ORA_INIZIO_1", "ORA_FINE_1", "ORA_INIZIO_2", "ORA_FINE_2",
+                                                 "ORA_INIZIO_3", "ORA_FINE_3", "NOTE"};
 inline constexpr int kMovMagColumnCount = int(std::size(kMovMagColumns));
 
 // Stores one whole row: the values in the column order above as ?1 to ?11.

@@ -220,11 +220,12 @@ ArchiveError SafeNewFile::create()
                                                    QStringLiteral(" esiste già e non viene toccata: "
                                                                   "indicare un file nuovo"));
     if (!target.absoluteDir().exists())
-        return archiveFailure(SQLITE_CANTOPEN, QStringLiteral("La cartella ") + quoted(target.absolutePath()) +
+        return archiveFailure(SQLITE_CANTOPEN, QStringLiteral("La cartella ") +
+                                                   quoted(target.absolutePath()) +
                                                    QStringLiteral(" non esiste"));
     // A hidden name beside the destination, so that the final rename stays on one file system.
-    QByteArray pattern = QFile::encodeName(target.absoluteDir().filePath(QStringLiteral(".") + target.fileName() +
-                                                                         QStringLiteral(".XXXXXX")));
+    QByteArray pattern = QFile::encodeName(
+        target.absoluteDir().filePath(QStringLiteral(".") + target.fileName() + QStringLiteral(".XXXXXX")));
     // No signal between the creation and the registration: the file would stay behind.
     const CleanupSignalsBlocked blocked;
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
@@ -268,7 +269,8 @@ ArchiveError SafeNewFile::commit()
     if (!renamed) {
         const int cause = errno;
         if (m_existing == Existing::Refuse && (cause == EEXIST || QFileInfo(m_destination).isSymLink()))
-            return archiveFailure(SQLITE_CANTOPEN, QStringLiteral("La destinazione ") + quoted(m_destination) +
+            return archiveFailure(SQLITE_CANTOPEN, QStringLiteral("La destinazione ") +
+                                                       quoted(m_destination) +
                                                        QStringLiteral(" è comparsa durante il lavoro e non "
                                                                       "viene toccata"));
         return archiveFailure(SQLITE_CANTOPEN, QStringLiteral("Impossibile dare al nuovo file il nome ") +

@@ -74,16 +74,19 @@ void shmBarrier(sqlite3_file *f)
 
 using M = sqlite3_io_methods;
 // Version 2: no memory-mapped reads, which would pass by the counted operations.
+// clang-format off
 const sqlite3_io_methods kMethods = {
     2, call<&M::xClose>, call<&M::xRead>, call<&M::xWrite, Write>, call<&M::xTruncate, Truncate>,
     call<&M::xSync, Sync>, call<&M::xFileSize>, call<&M::xLock, Lock>, call<&M::xUnlock, Lock>,
     call<&M::xCheckReservedLock>, control, call<&M::xSectorSize>, call<&M::xDeviceCharacteristics>,
     call<&M::xShmMap>, call<&M::xShmLock>, shmBarrier, call<&M::xShmUnmap>, nullptr, nullptr};
+// clang-format on
 
 int open(sqlite3_vfs *, sqlite3_filename name, sqlite3_file *file, int flags, int *outFlags)
 {
     auto *wrapper = reinterpret_cast<File *>(file);
-    *wrapper = {{nullptr}, reinterpret_cast<sqlite3_file *>(wrapper + 1), (flags & SQLITE_OPEN_MAIN_DB) != 0, 0};
+    *wrapper = {
+        {nullptr}, reinterpret_cast<sqlite3_file *>(wrapper + 1), (flags & SQLITE_OPEN_MAIN_DB) != 0, 0};
     wrapper->real->pMethods = nullptr;
     int rc = (flags & SQLITE_OPEN_MAIN_JOURNAL) != 0 ? wrapper->inject(OpenJournal) : SQLITE_OK;
     if (rc == SQLITE_OK)

@@ -75,12 +75,14 @@ void fillKnownArchive(const TempArchive &a)
 }
 
 // How many rows the program lists from the archive, and how many of them `whole` accepts.
-std::pair<int, int> listedRows(const QString &path, const std::function<bool(const HoursRecord &)> &whole = {})
+std::pair<int, int> listedRows(const QString &path,
+                               const std::function<bool(const HoursRecord &)> &whole = {})
 {
     ArchiveError error;
     const std::unique_ptr<Archive> archive = Archive::open(path, &error, Archive::OpenMode::ReadOnly);
     int all = 0, accepted = 0;
-    if (archive && !archive->forEachListed([&](const HoursRecord &r) { ++all, accepted += whole && whole(r); }))
+    if (archive &&
+        !archive->forEachListed([&](const HoursRecord &r) { ++all, accepted += whole && whole(r); }))
         return {all, accepted};
     return {-1, -1};
 }
@@ -178,16 +180,18 @@ void tst_ArchivioCli::failureOrReportTouchesNothing_data()
         << QStringList{"verifica", "@A_MANO.mdb"} << none << 1 << "NUM_MOV \"5a\" non è un numero intero";
     QTest::newRow("verifica: bytes after the last page")
         << QStringList{"verifica", "@CODA.mdb"} << none << 1
-        << "il file è lungo 8196 byte, ma le sue 2 pagine da 4096 byte ne occupano 8192: dopo l'ultima pagina";
+        << "lungo 8196 byte, ma le sue 2 pagine da 4096 byte ne occupano 8192: dopo l'ultima pagina";
 
     QTest::newRow("copia: existing destination") << QStringList{"copia", "@ZELVARO_97.mdb", "@ESISTENTE.txt"}
                                                  << none << 1 << "esiste già e non viene toccata";
-    QTest::newRow("copia: damaged archive") << QStringList{"copia", "@CORROTTO.mdb", "@NUOVO.mdb"} << none << 1
-                                            << "danneggiato: controllarlo con \"zelvaro-archivio verifica\"";
+    QTest::newRow("copia: damaged archive")
+        << QStringList{"copia", "@CORROTTO.mdb", "@NUOVO.mdb"} << none << 1
+        << "danneggiato: controllarlo con \"zelvaro-archivio verifica\"";
     QTest::newRow("ripara: existing destination") << QStringList{"ripara", "@CORROTTO.mdb", "@ESISTENTE.txt"}
                                                   << none << 1 << "esiste già e non viene toccata";
-    QTest::newRow("ripara: Access file") << QStringList{"ripara", ":mov_mag_97_testo.mdb", "@NUOVO.mdb"} << none << 1
-                                         << "va portato in un archivio nuovo con \"zelvaro-archivio importa\"";
+    QTest::newRow("ripara: Access file")
+        << QStringList{"ripara", ":mov_mag_97_testo.mdb", "@NUOVO.mdb"} << none << 1
+        << "va portato in un archivio nuovo con \"zelvaro-archivio importa\"";
 
     QTest::newRow("esporta: onto its own archive")
         << QStringList{"esporta", "@ZELVARO_97.mdb", "@ZELVARO_97.mdb"} << none << 1
@@ -280,8 +284,9 @@ void tst_ArchivioCli::successMakesAnArchive_data()
                              << "^Importate 60 righe da «.*/mov_mag_97_testo\\.mdb» in «.*/NUOVO\\.mdb» "
                                 "in \\d+,\\d\\d s\\n$"
                              << 60;
-    QTest::newRow("copia") << QStringList{"copia", "@SORGENTE"}
-                           << "^Copiato l'archivio «.*/ZELVARO_97\\.mdb» in «.*/NUOVO\\.mdb» in \\d+,\\d\\d s\\n$" << 8;
+    QTest::newRow("copia")
+        << QStringList{"copia", "@SORGENTE"}
+        << "^Copiato l'archivio «.*/ZELVARO_97\\.mdb» in «.*/NUOVO\\.mdb» in \\d+,\\d\\d s\\n$" << 8;
 }
 
 void tst_ArchivioCli::successMakesAnArchive()
@@ -389,10 +394,12 @@ void tst_ArchivioCli::riparaReadsAroundDamage()
     QVERIFY(writeBytes(source, bytes) && lost.last() - lost.first() + 1 == 2000 - saved);
 
     const Run run = runTool({QStringLiteral("ripara"), source, target});
-    QVERIFY2(run.status == 1 && run.out.startsWith(QStringLiteral("Salvate %1 righe").arg(saved)), describe(run));
+    QVERIFY2(run.status == 1 && run.out.startsWith(QStringLiteral("Salvate %1 righe").arg(saved)),
+             describe(run));
     unread.replace(QStringLiteral("%1"), QString::number(lost.first()))
         .replace(QStringLiteral("%2"), QString::number(lost.last()));
-    QVERIFY2(run.err.contains(QStringLiteral(": righe non leggibili, non salvate: ") + unread + QLatin1Char('\n')) &&
+    QVERIFY2(run.err.contains(QStringLiteral(": righe non leggibili, non salvate: ") + unread +
+                              QLatin1Char('\n')) &&
                  run.err.contains(QStringLiteral("il controllo di integrità di SQLite ha trovato danni")),
              describe(run));
     const auto whole = [&](const HoursRecord &r) {
@@ -407,9 +414,9 @@ void tst_ArchivioCli::faultAtEveryStep_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("code");
     QTest::addColumn<int>("rows");
-    for (const auto &[command, source, rows] : {std::tuple("importa", ":mov_mag_97_testo.mdb", 60),
-                                                std::tuple("ripara", "@ZELVARO_97.mdb", 8),
-                                                std::tuple("copia", "@ZELVARO_97.mdb", 8)}) {
+    for (const auto &[command, source, rows] :
+         {std::tuple("importa", ":mov_mag_97_testo.mdb", 60), std::tuple("ripara", "@ZELVARO_97.mdb", 8),
+          std::tuple("copia", "@ZELVARO_97.mdb", 8)}) {
         const QStringList args{command, source, "@NUOVO.mdb"};
         QTest::addRow("%s, I/O error", command) << args << SQLITE_IOERR << rows;
         QTest::addRow("%s, disk full", command) << args << SQLITE_FULL << rows;
@@ -429,7 +436,9 @@ void tst_ArchivioCli::faultAtEveryStep()
     fillKnownArchive(archive);
     const QString folder = archive.folder();
     for (QString &arg : args)
-        arg = arg.startsWith('@') ? folder + QLatin1Char('/') + arg.mid(1) : arg.startsWith(':') ? dataPath(arg.mid(1)) : arg;
+        arg = arg.startsWith('@')   ? folder + QLatin1Char('/') + arg.mid(1)
+              : arg.startsWith(':') ? dataPath(arg.mid(1))
+                                    : arg;
     const QStringList before = folderEntries(folder);
     QStringList after = QStringList(before) << QStringLiteral("NUOVO.mdb");
     after.sort();
@@ -440,7 +449,8 @@ void tst_ArchivioCli::faultAtEveryStep()
         const int status = runArchivio(args, out, err);
         return std::pair(status, QString::fromUtf8(err.data()));
     };
-    const QString cause = code == SQLITE_FULL ? QStringLiteral("disco pieno") : QStringLiteral("errore di lettura o scrittura");
+    const QString cause =
+        code == SQLITE_FULL ? QStringLiteral("disco pieno") : QStringLiteral("errore di lettura o scrittura");
     const int runs = FaultVfs::forEveryFault(code, run, [&](const std::pair<int, QString> &result) {
         const auto &[status, message] = result;
         if (status != 0) {
@@ -480,7 +490,8 @@ void tst_ArchivioCli::interruptedImportLeavesNothing()
     // The journal beside the hidden file: the rows are being written.
     QElapsedTimer waited;
     waited.start();
-    while (!folderEntries(dir.path()).join(' ').contains(QStringLiteral("-journal")) && waited.elapsed() < 20000)
+    while (!folderEntries(dir.path()).join(' ').contains(QStringLiteral("-journal")) &&
+           waited.elapsed() < 20000)
         QThread::usleep(200);
     QVERIFY(::kill(pid_t(process.processId()), signal) == 0);
     QVERIFY(process.waitForFinished(20000));

@@ -39,8 +39,9 @@ AccessReadResult readInChildProcess(const QString &source, const QString &tempor
     stream >> result.error >> result.rows >> result.unlisted >> result.declared;
     if (stream.status() != QDataStream::Ok || !child.completed) {
         result = AccessReadResult();
-        result.error = QStringLiteral("la lettura di ") + quoted(source) + QStringLiteral(" si è interrotta (") +
-                       child.ending + QStringLiteral("): il file è danneggiato");
+        result.error = QStringLiteral("la lettura di ") + quoted(source) +
+                       QStringLiteral(" si è interrotta (") + child.ending +
+                       QStringLiteral("): il file è danneggiato");
     }
     return result;
 }

@@ -15,7 +15,8 @@ namespace {
 constexpr int kIntegrityLines = 20;
 
 constexpr const char *kIntegrityCheck = R"sql(PRAGMA integrity_check(20))sql";
-constexpr const char *kPages = R"sql(SELECT page_count, page_size FROM pragma_page_count, pragma_page_size)sql";
+constexpr const char *kPages =
+    R"sql(SELECT page_count, page_size FROM pragma_page_count, pragma_page_size)sql";
 constexpr const char *kCounts = R"sql(SELECT COUNT(*), COALESCE(SUM(NUM_MOV > 0), 0) FROM MOV_MAG)sql";
 // Hand-made archives may declare NUM_MOV without INTEGER PRIMARY KEY: then nothing keeps it a
 // unique whole number, and the window could not tell such rows apart.
@@ -56,7 +57,8 @@ template <typename RowFunction> QString eachRow(const SqliteConnection &db, cons
 QString integrityProblem(const SqliteConnection &db)
 {
     QStringList lines;
-    QString failure = eachRow(db, kIntegrityCheck, [&](const SqliteStatement &s) { lines.append(s.columnText(0)); });
+    QString failure =
+        eachRow(db, kIntegrityCheck, [&](const SqliteStatement &s) { lines.append(s.columnText(0)); });
     if (!failure.isEmpty())
         return failure;
     if (lines != QStringList{QStringLiteral("ok")})

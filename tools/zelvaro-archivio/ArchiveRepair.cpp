@@ -233,7 +233,8 @@ QString Repair::storeRow()
     const QString rowid = QString::number(m_read->columnInt64(0));
     const QString number = m_read->columnText(1);
     if (m_read->columnType(1) == SQLITE_NULL) { // the new key would number it by itself
-        m_outcome.refused.append(QStringLiteral("la riga con rowid ") + rowid + QStringLiteral(" non ha NUM_MOV"));
+        m_outcome.refused.append(QStringLiteral("la riga con rowid ") + rowid +
+                                 QStringLiteral(" non ha NUM_MOV"));
         return {};
     }
     for (int c = 0; c < kMovMagColumnCount; ++c)
@@ -246,11 +247,12 @@ QString Repair::storeRow()
         return {};
     }
     if ((rc & 0xff) == SQLITE_CONSTRAINT)
-        m_outcome.refused.append(QStringLiteral("NUM_MOV ") + number + QStringLiteral(" ripetuto (rowid ") + rowid +
-                                 QLatin1Char(')'));
+        m_outcome.refused.append(QStringLiteral("NUM_MOV ") + number + QStringLiteral(" ripetuto (rowid ") +
+                                 rowid + QLatin1Char(')'));
     else if ((rc & 0xff) == SQLITE_MISMATCH)
         m_outcome.refused.append(QStringLiteral("NUM_MOV \"") + number +
-                                 QStringLiteral("\" non è un numero intero (rowid ") + rowid + QLatin1Char(')'));
+                                 QStringLiteral("\" non è un numero intero (rowid ") + rowid +
+                                 QLatin1Char(')'));
     else
         return QStringLiteral("errore nella scrittura del nuovo archivio: ") + failure;
     return {};

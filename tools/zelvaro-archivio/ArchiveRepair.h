@@ -14,7 +14,10 @@ struct RepairOutcome
     QStringList refused; // rows read but not storable in the new archive, each with its reason
     QString damage;      // what SQLite's integrity check of the source found, empty when clean
     // Nothing was lost only when every row was read and stored and SQLite finds the source sound.
-    bool lossless() const { return error.isEmpty() && unread.isEmpty() && refused.isEmpty() && damage.isEmpty(); }
+    bool lossless() const
+    {
+        return error.isEmpty() && unread.isEmpty() && refused.isEmpty() && damage.isEmpty();
+    }
 };
 
 // Copies every row of MOV_MAG that can still be read from the archive `source` (never changed)

@@ -256,12 +256,13 @@ int ripara(const QStringList &args, QIODevice &out, QIODevice &err)
     timer.start();
     const RepairOutcome outcome = repairArchive(source, destination);
     if (!outcome.error.isEmpty())
-        return fail(err, QStringLiteral("riparazione non eseguita, nessun archivio creato: ") + outcome.error);
+        return fail(err,
+                    QStringLiteral("riparazione non eseguita, nessun archivio creato: ") + outcome.error);
     writeLine(out, (outcome.saved == 1 ? QStringLiteral("Salvata 1 riga")
                                        : QStringLiteral("Salvate ") + QString::number(outcome.saved) +
                                              QStringLiteral(" righe")) +
-                       QStringLiteral(" da ") + quoted(source) + QStringLiteral(" in ") + quoted(destination) +
-                       QStringLiteral(" in ") + secondsText(timer.elapsed()));
+                       QStringLiteral(" da ") + quoted(source) + QStringLiteral(" in ") +
+                       quoted(destination) + QStringLiteral(" in ") + secondsText(timer.elapsed()));
     if (outcome.lossless()) {
         writeLine(out, QStringLiteral("Nessuna riga persa: SQLite non trova danni in ") + quoted(source) +
                            QLatin1Char('.'));
@@ -272,13 +273,15 @@ int ripara(const QStringList &args, QIODevice &out, QIODevice &err)
                            outcome.unread.join(QStringLiteral("; ")));
     constexpr qsizetype kListed = 20;
     if (!outcome.refused.isEmpty())
-        writeLine(err, kProgram + QStringLiteral(": righe lette ma non salvate: ") +
-                           outcome.refused.mid(0, kListed).join(QStringLiteral("; ")) +
-                           (outcome.refused.size() > kListed
-                                ? QStringLiteral("; e altre ") + QString::number(outcome.refused.size() - kListed)
-                                : QString()));
+        writeLine(err,
+                  kProgram + QStringLiteral(": righe lette ma non salvate: ") +
+                      outcome.refused.mid(0, kListed).join(QStringLiteral("; ")) +
+                      (outcome.refused.size() > kListed
+                           ? QStringLiteral("; e altre ") + QString::number(outcome.refused.size() - kListed)
+                           : QString()));
     if (!outcome.damage.isEmpty())
-        writeLine(err, kProgram + QStringLiteral(": il controllo di integrità di SQLite ha trovato danni in ") +
+        writeLine(err, kProgram +
+                           QStringLiteral(": il controllo di integrità di SQLite ha trovato danni in ") +
                            quoted(source) + QStringLiteral(": ") + outcome.damage);
     return kExitFailure;
 }
