@@ -51,20 +51,25 @@ template <typename RowFunction> QString eachRow(const SqliteConnection &db, cons
     return {};
 }
 
-// SQLite's own check of the file's pages and indexes, and the file's length against its pages:
-// SQLite reads only the pages its header counts, so bytes appended after them pass its check.
-// Empty on success.
+// SQLite's own check of the file's pages and indexes. Empty on success.
 QString integrityProblem(const SqliteConnection &db)
 {
     QStringList lines;
-    QString failure =
+    const QString failure =
         eachRow(db, kIntegrityCheck, [&](const SqliteStatement &s) { lines.append(s.columnText(0)); });
     if (!failure.isEmpty())
         return failure;
     if (lines != QStringList{QStringLiteral("ok")})
         return lines.mid(0, kIntegrityLines).join(QStringLiteral("; "));
+    return {};
+}
+
+// The file's length against its pages: SQLite reads only the pages its header counts, so bytes
+// appended after them pass its check. Empty on success.
+QString lengthProblem(const SqliteConnection &db)
+{
     qint64 pages = 0, pageSize = 0;
-    failure = eachRow(db, kPages, [&](const SqliteStatement &s) {
+    const QString failure = eachRow(db, kPages, [&](const SqliteStatement &s) {
         pages = s.columnInt64(0);
         pageSize = s.columnInt64(1);
     });
@@ -120,6 +125,10 @@ CheckReport checkArchive(const QString &path)
     if (!integrity.isEmpty())
         report.problems.append(QStringLiteral("il controllo di integrità di SQLite ha trovato danni: ") +
                                integrity);
+    const QString length = lengthProblem(db);
+    report.length = length.isEmpty() ? QStringLiteral("ok") : length;
+    if (!length.isEmpty())
+        report.problems.append(length);
 
     ArchiveError openError;
     const std::unique_ptr<Archive> archive = Archive::open(path, &openError, Archive::OpenMode::ReadOnly);
@@ -176,6 +185,8 @@ QStringList reportLines(const QString &path, const CheckReport &report)
     lines.append(QStringLiteral("Archivio: ") + path);
     if (!report.integrity.isEmpty())
         lines.append(QStringLiteral("Controllo di integrità di SQLite: ") + report.integrity);
+    if (!report.length.isEmpty())
+        lines.append(QStringLiteral("Lunghezza del file rispetto alle sue pagine: ") + report.length);
     if (!report.structure.isEmpty())
         lines.append(QStringLiteral("Tabella MOV_MAG e sue colonne: ") + report.structure);
     if (report.rows >= 0)
