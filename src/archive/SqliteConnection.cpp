@@ -1,6 +1,7 @@
 #include "SqliteConnection.h"
 
 #include "ArchiveErrorText.h"
+#include "SqliteStatement.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -80,14 +81,12 @@ ArchiveError SqliteConnection::writeFailure(int resultCode) const
 
 ArchiveError SqliteConnection::quickCheck() const
 {
-    sqlite3_stmt *raw = nullptr;
-    int rc = sqlite3_prepare_v2(m_db.get(), "PRAGMA quick_check(1)", -1, &raw, nullptr);
-    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement(raw, sqlite3_finalize);
+    SqliteStatement statement(*this, "PRAGMA quick_check(1)");
+    int rc = statement.prepareResult();
     if (rc == SQLITE_OK)
-        rc = sqlite3_step(raw);
+        rc = statement.step();
     if (rc == SQLITE_ROW) {
-        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(raw, 0));
-        if (text != nullptr && qstrcmp(text, "ok") == 0)
+        if (statement.columnText(0) == QLatin1String("ok"))
             return {};
         return archiveFailure(SQLITE_CORRUPT, sqliteCauseText(SQLITE_CORRUPT));
     }
