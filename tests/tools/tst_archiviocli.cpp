@@ -343,8 +343,10 @@ void tst_ArchivioCli::esporta()
     QCOMPARE(table.at(7).at(2), QStringLiteral("\"3\""));
 
     archive.insert(40, "lunedì €", "3", "2004", {"8", "9"});
+    archive.insert(41, "=1+1", "+3", "@A1", {"\t8", "-9"}); // a formula for a spreadsheet, but plain numbers
     const Run accents = runTool({QStringLiteral("esporta"), archive.path()});
-    QVERIFY2(accents.bytes.contains("\r\n40;luned\xC3\xAC \xE2\x82\xAC;3;2004;8;9;;;;;1 h / 0 Min.;"),
+    QVERIFY2(accents.bytes.contains("\r\n40;luned\xC3\xAC \xE2\x82\xAC;3;2004;8;9;;;;;1 h / 0 Min.;") &&
+                 accents.bytes.contains("\r\n41;'=1+1;+3;'@A1;'\t8;-9;"),
              describe(accents));
 }
 
