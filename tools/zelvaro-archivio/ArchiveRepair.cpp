@@ -61,7 +61,8 @@ RepairOutcome Repair::run()
         error = copyAll();
     m_read.reset();
     m_insert.reset();
-    m_source.exec("COMMIT"); // ends the read transaction
+    if (m_source.isOpen())
+        m_source.exec("COMMIT"); // ends the read transaction
     if (error.isEmpty()) {
         if (const ArchiveError closeError = m_target.close())
             error = QStringLiteral("errore nella chiusura del nuovo archivio: ") + closeError.text;
