@@ -1,25 +1,21 @@
 #include "Archive.h"
 
 #include "ArchiveErrorText.h"
+#include "SafeNewFile.h"
+#include "SqliteConnection.h"
 #include "SqliteStatement.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <array>
-#include <iterator>
+#include <cerrno>
 #include <limits>
+#include <sys/stat.h>
 
 namespace zelvaro {
 
 namespace {
-
-// Reading sqlite_master makes SQLite read the file's header: a file that is not a database, or one
-// locked by another program, fails here and not at the first real query.
-constexpr const char *kTableQuery = R"sql(SELECT COUNT(*) FROM sqlite_master
- WHERE type = 'table' AND name = 'MOV_MAG' COLLATE NOCASE)sql";
-
-constexpr const char *kColumnsQuery = R"sql(SELECT name FROM pragma_table_info('MOV_MAG'))sql";
 
 constexpr const char *kSynchronousFull = R"sql(PRAGMA synchronous = FULL)sql";
 // The rollback journal keeps the archive a single file between operations.
@@ -49,63 +45,12 @@ constexpr const char *kInsertRecord = R"sql(INSERT INTO MOV_MAG (NUM_MOV, ANNO, 
 // "delete from MOV_MAG where NUM_MOV = <key> "
 constexpr const char *kDeleteRecord = R"sql(DELETE FROM MOV_MAG WHERE NUM_MOV = ?1)sql";
 
-constexpr const char *kBegin = R"sql(BEGIN IMMEDIATE)sql";
-constexpr const char *kCommit = R"sql(COMMIT)sql";
-constexpr const char *kRollback = R"sql(ROLLBACK)sql";
-
-constexpr const char *kColumns[] = {"NUM_MOV",      "ANNO",       "MESE",         "GIORNO",
-                                    "ORA_INIZIO_1", "ORA_FINE_1", "ORA_INIZIO_2", "ORA_FINE_2",
-                                    "ORA_INIZIO_3", "ORA_FINE_3", "NOTE"};
-constexpr int kColumnCount = int(std::size(kColumns));
+constexpr int kColumnCount = kMovMagColumnCount;
 
 // Bytes 4 to 18 of an Access (Jet 3/4) or Access 2007 (ACE) file.
 constexpr char kJetSignature[] = "Standard Jet DB";
 constexpr char kAceSignature[] = "Standard ACE DB";
 constexpr qsizetype kSignatureOffset = 4;
-
-int exec(sqlite3 *db, const char *sql)
-{
-    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-}
-
-// Rolls back on every way out that did not commit, so that a failure never leaves half a write.
-class WriteTransaction
-{
-public:
-    explicit WriteTransaction(sqlite3 *db) : m_db(db) {}
-    ~WriteTransaction()
-    {
-        if (m_active && sqlite3_get_autocommit(m_db) == 0)
-            exec(m_db, kRollback);
-    }
-    WriteTransaction(const WriteTransaction &) = delete;
-    WriteTransaction &operator=(const WriteTransaction &) = delete;
-
-    ArchiveError begin()
-    {
-        const int rc = exec(m_db, kBegin);
-        if (rc != SQLITE_OK)
-            return sqliteFailure(m_db, rc);
-        m_active = true;
-        // SQLite notices a file deleted or renamed under an open connection only on the connection's
-        // first write; later writes would go to the unlinked file and be lost without a word.
-        int moved = 0;
-        if (sqlite3_file_control(m_db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved != 0)
-            return archiveFailure(SQLITE_READONLY, sqliteCauseText(SQLITE_READONLY_DBMOVED));
-        return {};
-    }
-    int commit()
-    {
-        const int rc = exec(m_db, kCommit);
-        if (rc == SQLITE_OK)
-            m_active = false;
-        return rc;
-    }
-
-private:
-    sqlite3 *m_db;
-    bool m_active = false;
-};
 
 // The field text of `length` UTF-8 bytes, trimmed of blanks, written into `out` so that its buffer
 // is reused from row to row. A blank byte is never part of a multi-byte sequence, so trimming
@@ -168,6 +113,40 @@ ArchiveError closedError()
     return archiveFailure(SQLITE_MISUSE, QStringLiteral("Archivio chiuso"));
 }
 
+// What a failed write adds to its cause: the window shows it after the cause, with its own words.
+const QString kNotStored = QStringLiteral("il movimento non è stato registrato");
+const QString kNotDeleted = QStringLiteral("il movimento non è stato cancellato");
+const QString kStoredUnknown =
+    QStringLiteral("non si è potuto verificare se il movimento è stato registrato");
+const QString kDeletedUnknown =
+    QStringLiteral("non si è potuto verificare se il movimento è stato cancellato");
+
+ArchiveError withOutcome(ArchiveError error, const QString &outcome)
+{
+    error.text += QStringLiteral(": ") + outcome;
+    return error;
+}
+
+ArchiveError damagedError()
+{
+    return archiveFailure(SQLITE_CORRUPT,
+                          sqliteCauseText(SQLITE_CORRUPT) +
+                              QStringLiteral(": controllarlo con \"zelvaro-archivio verifica\" e salvarne le "
+                                             "righe leggibili in un archivio nuovo con \"zelvaro-archivio "
+                                             "ripara\""));
+}
+
+// Why a path that names nothing fails: "does not exist" would be wrong for a loop of links.
+ArchiveError missingFileError(const QString &path)
+{
+    struct stat status;
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0 && errno == ELOOP)
+        return archiveFailure(SQLITE_CANTOPEN,
+                              QStringLiteral("Il percorso dell'archivio contiene un ciclo di collegamenti "
+                                             "simbolici: non porta a nessun file"));
+    return archiveFailure(SQLITE_CANTOPEN, QStringLiteral("Il file dell'archivio non esiste"));
+}
+
 // Reads the first bytes of the file to tell an Access archive from a SQLite one.
 ArchiveError checkNotAccess(const QString &path)
 {
@@ -184,58 +163,16 @@ ArchiveError checkNotAccess(const QString &path)
     return {};
 }
 
-// The archive must hold table MOV_MAG with all its columns; their order and any other column
-// do not matter.
-ArchiveError checkSchema(sqlite3 *db)
+// True when the row holds exactly what confirmRecord writes from `v`.
+bool holds(const HoursRecord &r, const RecordValues &v)
 {
-    {
-        SqliteStatement statement(db, kTableQuery);
-        if (statement.prepareResult() != SQLITE_OK)
-            return sqliteFailure(db, statement.prepareResult());
-        const int rc = statement.step();
-        if (rc != SQLITE_ROW)
-            return sqliteFailure(db, rc);
-        if (sqlite3_column_int(statement.get(), 0) == 0)
-            return archiveFailure(SQLITE_ERROR, QStringLiteral("L'archivio non contiene la tabella MOV_MAG"));
-    }
-    SqliteStatement statement(db, kColumnsQuery);
-    if (statement.prepareResult() != SQLITE_OK)
-        return sqliteFailure(db, statement.prepareResult());
-    bool found[kColumnCount] = {};
-    int rc;
-    while ((rc = statement.step()) == SQLITE_ROW) {
-        const QString name =
-            QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement.get(), 0)));
-        for (int c = 0; c < kColumnCount; ++c) {
-            if (name.compare(QLatin1String(kColumns[c]), Qt::CaseInsensitive) == 0)
-                found[c] = true;
-        }
-    }
-    if (rc != SQLITE_DONE)
-        return sqliteFailure(db, rc);
-    for (int c = 0; c < kColumnCount; ++c) {
-        if (!found[c])
-            return archiveFailure(SQLITE_ERROR,
-                                  QStringLiteral("Nella tabella MOV_MAG dell'archivio manca la colonna ") +
-                                      QLatin1String(kColumns[c]));
-    }
-    return {};
+    return r.anno == trimBlanks(v.anno) && r.mese == trimBlanks(v.mese) && r.giorno == trimBlanks(v.giorno) &&
+           r.oraInizio1 == trimBlanks(v.oraInizio1) && r.oraFine1 == trimBlanks(v.oraFine1) &&
+           r.oraInizio2 == trimBlanks(v.oraInizio2) && r.oraFine2 == trimBlanks(v.oraFine2) &&
+           r.oraInizio3 == trimBlanks(v.oraInizio3) && r.oraFine3 == trimBlanks(v.oraFine3);
 }
 
 } // namespace
-
-int Archive::s_busyTimeoutMs = Archive::kBusyTimeoutMs;
-
-void Archive::setBusyTimeout(int milliseconds)
-{
-    Q_ASSERT(milliseconds >= 0);
-    s_busyTimeoutMs = milliseconds;
-}
-
-int Archive::busyTimeout()
-{
-    return s_busyTimeoutMs;
-}
 
 QString trimBlanks(const QString &text)
 {
@@ -255,7 +192,10 @@ QString fieldText(const QVariant &value)
     return trimBlanks(value.toString());
 }
 
-Archive::Archive(sqlite3 *db, const QString &path) : m_db(db), m_path(path) {}
+Archive::Archive(std::unique_ptr<SqliteConnection> connection, const QString &path, int busyTimeoutMs)
+    : m_connection(std::move(connection)), m_path(path), m_busyTimeoutMs(busyTimeoutMs)
+{
+}
 
 Archive::~Archive()
 {
@@ -264,19 +204,22 @@ Archive::~Archive()
 
 void Archive::close()
 {
-    if (m_db != nullptr) {
-        // Every statement is finalized when its operation returns, so this releases the file now.
-        sqlite3_close_v2(m_db);
-        m_db = nullptr;
-    }
+    // Every statement is finalized when its operation returns, so this releases the file now.
+    m_connection.reset();
+}
+
+bool Archive::isOpen() const
+{
+    return m_connection != nullptr;
 }
 
 bool Archive::isReadOnly() const
 {
-    return m_db != nullptr && sqlite3_db_readonly(m_db, "main") == 1;
+    return m_connection && sqlite3_db_readonly(m_connection->get(), "main") == 1;
 }
 
-std::unique_ptr<Archive> Archive::open(const QString &path, ArchiveError *error, OpenMode mode)
+std::unique_ptr<Archive> Archive::open(const QString &path, ArchiveError *error, OpenMode mode,
+                                       int busyTimeoutMs)
 {
     Q_ASSERT(error != nullptr);
     *error = {};
@@ -290,7 +233,7 @@ std::unique_ptr<Archive> Archive::open(const QString &path, ArchiveError *error,
     }
     const QFileInfo info(path);
     if (!info.exists()) {
-        *error = archiveFailure(SQLITE_CANTOPEN, QStringLiteral("Il file dell'archivio non esiste"));
+        *error = missingFileError(path);
         return nullptr;
     }
     if (info.isDir()) {
@@ -307,35 +250,27 @@ std::unique_ptr<Archive> Archive::open(const QString &path, ArchiveError *error,
     if (error->failed())
         return nullptr;
 
-    sqlite3 *raw = nullptr;
-    // The connection is used from the window thread only: no per-call mutex.
-    const int flags =
-        (mode == OpenMode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
-    // The absolute path, so that a name beginning with "file:" is never taken for a URI.
-    const int openResult =
-        sqlite3_open_v2(QFile::encodeName(info.absoluteFilePath()).constData(), &raw, flags, nullptr);
-    SqliteHandle db(raw);
-    if (openResult != SQLITE_OK) {
-        *error = sqliteFailure(db.get(), openResult);
-        return nullptr;
-    }
-    sqlite3_extended_result_codes(db.get(), 1);
-    int rc = sqlite3_busy_timeout(db.get(), s_busyTimeoutMs);
-    if (rc != SQLITE_OK) {
-        *error = sqliteFailure(db.get(), rc);
-        return nullptr;
-    }
-    *error = checkSchema(db.get());
+    auto connection = std::make_unique<SqliteConnection>();
+    *error = connection->open(path, mode == OpenMode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE,
+                              busyTimeoutMs);
+    if (!error->failed())
+        *error = checkMovMagSchema(*connection);
+    // A damaged file takes writes that later reads cannot find, and a retry doubles them: it is
+    // refused before any window works on it.
+    if (!error->failed())
+        *error = connection->quickCheck();
+    if (error->code == SQLITE_CORRUPT)
+        *error = damagedError();
     if (error->failed())
         return nullptr;
-    rc = exec(db.get(), kSynchronousFull);
-    if (rc == SQLITE_OK && sqlite3_db_readonly(db.get(), "main") == 0)
-        rc = exec(db.get(), kJournalDelete);
+    int rc = connection->exec(kSynchronousFull);
+    if (rc == SQLITE_OK && sqlite3_db_readonly(connection->get(), "main") == 0)
+        rc = connection->exec(kJournalDelete);
     if (rc != SQLITE_OK) {
-        *error = sqliteFailure(db.get(), rc);
+        *error = connection->failure(rc);
         return nullptr;
     }
-    return std::unique_ptr<Archive>(new Archive(db.release(), path));
+    return std::unique_ptr<Archive>(new Archive(std::move(connection), path, busyTimeoutMs));
 }
 
 ArchiveError Archive::create(const QString &path)
@@ -365,25 +300,20 @@ ArchiveError Archive::create(const QString &path)
     }
     ArchiveError error;
     {
-        sqlite3 *raw = nullptr;
-        int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
-        SqliteHandle db(raw);
-        if (rc == SQLITE_OK) {
-            sqlite3_extended_result_codes(db.get(), 1);
-            rc = sqlite3_busy_timeout(db.get(), s_busyTimeoutMs);
-        }
-        if (rc == SQLITE_OK)
-            rc = exec(db.get(), kSynchronousFull);
-        WriteTransaction transaction(db.get());
-        if (rc != SQLITE_OK) {
-            error = sqliteFailure(db.get(), rc);
-        } else if (error = transaction.begin(); !error.failed()) {
-            rc = exec(db.get(), kCreateMovMag);
-            if (rc == SQLITE_OK)
-                rc = transaction.commit();
-            if (rc != SQLITE_OK)
-                error = sqliteFailure(db.get(), rc);
+        SqliteConnection db;
+        error = db.open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, kBusyTimeoutMs);
+        if (!error.failed()) {
+            int rc = db.exec(kSynchronousFull);
+            WriteTransaction transaction(db);
+            if (rc != SQLITE_OK) {
+                error = db.failure(rc);
+            } else if (error = transaction.begin(); !error.failed()) {
+                rc = db.exec(kCreateMovMag);
+                if (rc == SQLITE_OK)
+                    rc = transaction.commit();
+                if (rc != SQLITE_OK)
+                    error = db.writeFailure(rc);
+            }
         }
     }
     if (error.failed())
@@ -393,11 +323,11 @@ ArchiveError Archive::create(const QString &path)
 
 ArchiveError Archive::forEachListed(const std::function<void(const HoursRecord &)> &row)
 {
-    if (m_db == nullptr)
+    if (!m_connection)
         return closedError();
-    SqliteStatement statement(m_db, kListQuery);
+    SqliteStatement statement(*m_connection, kListQuery);
     if (statement.prepareResult() != SQLITE_OK)
-        return sqliteFailure(m_db, statement.prepareResult());
+        return m_connection->failure(statement.prepareResult());
     sqlite3_stmt *const raw = statement.get();
     HoursRecord record;
     const auto fields = fieldsOf(record);
@@ -405,148 +335,216 @@ ArchiveError Archive::forEachListed(const std::function<void(const HoursRecord &
     while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
         for (int c = 0; c < kColumnCount; ++c) {
             if (!readField(raw, c, *fields[c]))
-                return sqliteFailure(m_db, SQLITE_NOMEM);
+                return m_connection->failure(SQLITE_NOMEM);
         }
         row(record);
     }
     if (rc != SQLITE_DONE)
-        return sqliteFailure(m_db, rc);
+        return m_connection->failure(rc);
     return {};
 }
 
 ArchiveError Archive::lastNumber(std::optional<qint64> *number)
 {
     Q_ASSERT(number != nullptr);
-    if (m_db == nullptr)
+    if (!m_connection)
         return closedError();
-    SqliteStatement statement(m_db, kLastNumberQuery);
+    SqliteStatement statement(*m_connection, kLastNumberQuery);
     if (statement.prepareResult() != SQLITE_OK)
-        return sqliteFailure(m_db, statement.prepareResult());
+        return m_connection->failure(statement.prepareResult());
     const int rc = statement.step();
     if (rc == SQLITE_ROW)
-        *number = sqlite3_column_int64(statement.get(), 0);
+        *number = statement.columnInt64(0);
     else if (rc == SQLITE_DONE)
         number->reset();
     else
-        return sqliteFailure(m_db, rc);
+        return m_connection->failure(rc);
     return {};
 }
 
 ArchiveError Archive::readRecord(qint64 number, std::optional<HoursRecord> *record)
 {
     Q_ASSERT(record != nullptr);
-    if (m_db == nullptr)
+    if (!m_connection)
         return closedError();
-    SqliteStatement statement(m_db, kReadQuery);
+    SqliteStatement statement(*m_connection, kReadQuery);
     if (statement.prepareResult() != SQLITE_OK)
-        return sqliteFailure(m_db, statement.prepareResult());
+        return m_connection->failure(statement.prepareResult());
     int rc = statement.bindInt64(1, number);
     if (rc != SQLITE_OK)
-        return sqliteFailure(m_db, rc);
+        return m_connection->failure(rc);
     rc = statement.step();
     if (rc == SQLITE_DONE) {
         record->reset();
         return {};
     }
     if (rc != SQLITE_ROW)
-        return sqliteFailure(m_db, rc);
+        return m_connection->failure(rc);
     HoursRecord read;
     const auto fields = fieldsOf(read);
     for (int c = 0; c < kColumnCount; ++c) {
         if (!readField(statement.get(), c, *fields[c]))
-            return sqliteFailure(m_db, SQLITE_NOMEM);
+            return m_connection->failure(SQLITE_NOMEM);
     }
     *record = std::move(read);
     return {};
 }
 
+// The journal is deleted when a write commits: while it is there, the next reader undoes the write.
+bool Archive::journalLeft() const
+{
+    const char *file = sqlite3_db_filename(m_connection->get(), "main");
+    return file != nullptr && QFileInfo::exists(QFile::decodeName(file) + QStringLiteral("-journal"));
+}
+
+ArchiveError Archive::writeFailure(int resultCode, const QString &outcome) const
+{
+    return withOutcome(m_connection->writeFailure(resultCode), outcome);
+}
+
 ArchiveError Archive::confirmRecord(qint64 number, const RecordValues &values, qint64 *storedNumber)
 {
     Q_ASSERT(storedNumber != nullptr);
-    if (m_db == nullptr)
-        return closedError();
+    if (!m_connection)
+        return withOutcome(closedError(), kNotStored);
     if (number <= 0)
-        return archiveFailure(SQLITE_MISUSE,
-                              QStringLiteral("Numero di movimento non valido: %1").arg(number));
-    WriteTransaction transaction(m_db);
-    if (ArchiveError error = transaction.begin())
-        return error;
-    int rc;
+        return archiveFailure(
+            SQLITE_MISUSE, QStringLiteral("Numero di movimento non valido (%1): ").arg(number) + kNotStored);
     qint64 written = number;
+    ArchiveError commitError;
     {
-        SqliteStatement update(m_db, kUpdateRecord);
-        rc = update.prepareResult();
-        if (rc == SQLITE_OK)
-            rc = bindValues(update, values);
-        if (rc == SQLITE_OK)
-            rc = update.bindInt64(10, number);
-        if (rc == SQLITE_OK)
-            rc = update.step();
-        if (rc != SQLITE_DONE)
-            return sqliteFailure(m_db, rc);
-    }
-    if (sqlite3_changes(m_db) == 0) {
-        SqliteStatement highest(m_db, kHighestNumberQuery);
-        rc = highest.prepareResult();
-        if (rc == SQLITE_OK)
-            rc = highest.step();
-        if (rc != SQLITE_ROW)
-            return sqliteFailure(m_db, rc);
-        switch (sqlite3_column_type(highest.get(), 0)) {
-        case SQLITE_NULL:
-            written = 1;
-            break;
-        case SQLITE_INTEGER:
-            written = sqlite3_column_int64(highest.get(), 0);
-            if (written == std::numeric_limits<qint64>::max())
-                return archiveFailure(SQLITE_FULL, QStringLiteral("Numeri di movimento esauriti"));
-            ++written;
-            break;
-        default:
-            return archiveFailure(
-                SQLITE_MISMATCH,
-                QStringLiteral("La colonna NUM_MOV contiene un valore che non è un numero intero"));
+        WriteTransaction transaction(*m_connection);
+        if (ArchiveError error = transaction.begin())
+            return withOutcome(error, kNotStored);
+        int rc;
+        {
+            SqliteStatement update(*m_connection, kUpdateRecord);
+            rc = update.prepareResult();
+            if (rc == SQLITE_OK)
+                rc = bindValues(update, values);
+            if (rc == SQLITE_OK)
+                rc = update.bindInt64(10, number);
+            if (rc == SQLITE_OK)
+                rc = update.step();
+            if (rc != SQLITE_DONE)
+                return writeFailure(rc, kNotStored);
         }
-        SqliteStatement insert(m_db, kInsertRecord);
-        rc = insert.prepareResult();
-        if (rc == SQLITE_OK)
-            rc = bindValues(insert, values);
-        if (rc == SQLITE_OK)
-            rc = insert.bindInt64(10, written);
-        if (rc == SQLITE_OK)
-            rc = insert.step();
-        if (rc != SQLITE_DONE)
-            return sqliteFailure(m_db, rc);
+        if (sqlite3_changes(m_connection->get()) == 0) {
+            SqliteStatement highest(*m_connection, kHighestNumberQuery);
+            rc = highest.prepareResult();
+            if (rc == SQLITE_OK)
+                rc = highest.step();
+            if (rc != SQLITE_ROW)
+                return writeFailure(rc, kNotStored);
+            switch (highest.columnType(0)) {
+            case SQLITE_NULL:
+                written = 1;
+                break;
+            case SQLITE_INTEGER:
+                written = highest.columnInt64(0);
+                if (written == std::numeric_limits<qint64>::max())
+                    return archiveFailure(SQLITE_FULL,
+                                          QStringLiteral("Numeri di movimento esauriti: ") + kNotStored);
+                ++written;
+                break;
+            default:
+                return archiveFailure(SQLITE_MISMATCH,
+                                      QStringLiteral("La colonna NUM_MOV contiene un valore che non è un "
+                                                     "numero intero: ") +
+                                          kNotStored);
+            }
+            SqliteStatement insert(*m_connection, kInsertRecord);
+            rc = insert.prepareResult();
+            if (rc == SQLITE_OK)
+                rc = bindValues(insert, values);
+            if (rc == SQLITE_OK)
+                rc = insert.bindInt64(10, written);
+            if (rc == SQLITE_OK)
+                rc = insert.step();
+            if (rc != SQLITE_DONE)
+                return writeFailure(rc, kNotStored);
+        }
+        rc = transaction.commit();
+        if (rc != SQLITE_OK)
+            commitError = m_connection->writeFailure(rc);
     }
-    rc = transaction.commit();
-    if (rc != SQLITE_OK)
-        return sqliteFailure(m_db, rc);
+    if (commitError.failed()) {
+        // SQLite may report a failure after the commit took place (releasing the lock, say): the
+        // row read back decides, so that a retry never stores the day twice.
+        std::optional<HoursRecord> stored;
+        if (readRecord(written, &stored).failed())
+            return withOutcome(commitError, journalLeft() ? kNotStored : kStoredUnknown);
+        if (!stored || !holds(*stored, values))
+            return withOutcome(commitError, kNotStored);
+    }
     *storedNumber = written;
     return {};
 }
 
 ArchiveError Archive::deleteRecord(qint64 number)
 {
-    if (m_db == nullptr)
-        return closedError();
-    WriteTransaction transaction(m_db);
-    if (ArchiveError error = transaction.begin())
-        return error;
-    int rc;
+    if (!m_connection)
+        return withOutcome(closedError(), kNotDeleted);
+    ArchiveError commitError;
     {
-        SqliteStatement statement(m_db, kDeleteRecord);
-        rc = statement.prepareResult();
-        if (rc == SQLITE_OK)
-            rc = statement.bindInt64(1, number);
-        if (rc == SQLITE_OK)
-            rc = statement.step();
-        if (rc != SQLITE_DONE)
-            return sqliteFailure(m_db, rc);
+        WriteTransaction transaction(*m_connection);
+        if (ArchiveError error = transaction.begin())
+            return withOutcome(error, kNotDeleted);
+        int rc;
+        {
+            SqliteStatement statement(*m_connection, kDeleteRecord);
+            rc = statement.prepareResult();
+            if (rc == SQLITE_OK)
+                rc = statement.bindInt64(1, number);
+            if (rc == SQLITE_OK)
+                rc = statement.step();
+            if (rc != SQLITE_DONE)
+                return writeFailure(rc, kNotDeleted);
+        }
+        rc = transaction.commit();
+        if (rc != SQLITE_OK)
+            commitError = m_connection->writeFailure(rc);
     }
-    rc = transaction.commit();
-    if (rc != SQLITE_OK)
-        return sqliteFailure(m_db, rc);
+    if (commitError.failed()) {
+        std::optional<HoursRecord> stored;
+        if (readRecord(number, &stored).failed())
+            return withOutcome(commitError, journalLeft() ? kNotDeleted : kDeletedUnknown);
+        if (stored)
+            return withOutcome(commitError, kNotDeleted);
+    }
     return {};
+}
+
+ArchiveError Archive::backupTo(const QString &destination)
+{
+    if (!m_connection)
+        return closedError();
+    SafeNewFile file(destination);
+    if (ArchiveError error = file.create())
+        return error;
+    {
+        SqliteConnection copy;
+        if (ArchiveError error = copy.open(file.temporaryPath(), SQLITE_OPEN_READWRITE, m_busyTimeoutMs))
+            return error;
+        sqlite3_backup *backup = sqlite3_backup_init(copy.get(), "main", m_connection->get(), "main");
+        if (backup == nullptr)
+            return copy.writeFailure(sqlite3_errcode(copy.get()));
+        // One step: the whole archive is read under one read lock, hence consistent.
+        const int stepResult = sqlite3_backup_step(backup, -1);
+        const int finishResult = sqlite3_backup_finish(backup);
+        if (stepResult != SQLITE_DONE || finishResult != SQLITE_OK)
+            return copy.writeFailure(finishResult != SQLITE_OK ? finishResult : stepResult);
+        // The copy of an archive left in WAL mode would need files of its own beside it.
+        const int rc = copy.exec(kJournalDelete);
+        if (rc != SQLITE_OK)
+            return copy.writeFailure(rc);
+        if (ArchiveError error = copy.close())
+            return error;
+    }
+    ArchiveError error;
+    if (!Archive::open(file.temporaryPath(), &error, OpenMode::ReadOnly, m_busyTimeoutMs))
+        return error;
+    return file.commit();
 }
 
 } // namespace zelvaro

@@ -2,6 +2,7 @@
 
 #include "ArchiveError.h"
 #include "HoursRecord.h"
+#include "MovMagSchema.h"
 
 #include <QString>
 #include <QVariant>
@@ -10,18 +11,9 @@
 #include <memory>
 #include <optional>
 
-struct sqlite3;
-
 namespace zelvaro {
 
-// The schema of every archive: other tools and hand-made archives rely on it.
-inline constexpr const char *kCreateMovMag = R"sql(CREATE TABLE MOV_MAG (
-  NUM_MOV INTEGER PRIMARY KEY,
-  ANNO TEXT, MESE TEXT, GIORNO TEXT,
-  ORA_INIZIO_1 TEXT, ORA_FINE_1 TEXT,
-  ORA_INIZIO_2 TEXT, ORA_FINE_2 TEXT,
-  ORA_INIZIO_3 TEXT, ORA_FINE_3 TEXT,
-  NOTE TEXT))sql";
+class SqliteConnection;
 
 // Every listed record ("select * from MOV_MAG  where NUM_MOV > 0"), in increasing number order.
 inline constexpr const char *kListQuery =
@@ -44,19 +36,19 @@ public:
     // writes fail with SQLITE_READONLY); it lets tests show that case even when run as root.
     enum class OpenMode { ReadWrite, ReadOnly };
 
-    // How long, in milliseconds, an operation waits for a lock held by another program before it
-    // fails with SQLITE_BUSY.
+    // How long, in milliseconds, an operation waits by default for a lock held by another program
+    // before it fails with SQLITE_BUSY.
     static constexpr int kBusyTimeoutMs = 1500;
-    // Sets the wait used by archives opened from now on (tests shorten it); ms >= 0.
-    static void setBusyTimeout(int milliseconds);
-    static int busyTimeout();
 
     // Opens an existing archive read-write; never creates a file. Fails (code and Italian text)
     // for an empty path, a missing file, a file that is not SQLite, an Access/Jet file (which must
-    // be converted with "zelvaro-archivio importa"), a missing MOV_MAG or column, or a file locked
-    // beyond a short busy timeout. A write-protected file opens for reading only.
+    // be converted with "zelvaro-archivio importa"), a missing MOV_MAG or column, a file that
+    // SQLite's quick check finds damaged (SQLITE_CORRUPT, naming "zelvaro-archivio verifica" and
+    // "ripara"), or a file locked beyond `busyTimeoutMs` (>= 0), the wait of every later operation
+    // too. A write-protected file opens for reading only.
     static std::unique_ptr<Archive> open(const QString &path, ArchiveError *error,
-                                         OpenMode mode = OpenMode::ReadWrite);
+                                         OpenMode mode = OpenMode::ReadWrite,
+                                         int busyTimeoutMs = kBusyTimeoutMs);
 
     // Creates a new empty archive; refuses when anything exists at `path`.
     static ArchiveError create(const QString &path);
@@ -66,7 +58,7 @@ public:
     // CHIUDE_DATABASE: releases the file. Every later operation fails with SQLITE_MISUSE and
     // "Archivio chiuso".
     void close();
-    bool isOpen() const { return m_db != nullptr; }
+    bool isOpen() const;
     // True when writes will fail because the file could only be opened for reading.
     bool isReadOnly() const;
     Archive(const Archive &) = delete;
@@ -87,18 +79,28 @@ public:
     // Writes the record with this number in one transaction: the row is overwritten when it
     // exists (its NOTE is kept), else a new row is added with NOTE "" and the number the
     // archive gives (highest + 1). `storedNumber` receives the number of the row written.
+    // A failure is returned only when nothing was stored, and its text says so; when SQLite
+    // reports a failed commit that in fact took place, the stored row is read back and the write
+    // counts as done.
     ArchiveError confirmRecord(qint64 number, const RecordValues &values, qint64 *storedNumber);
 
-    // Deletes the row with this number; no row is not an error.
+    // Deletes the row with this number; no row is not an error. As for confirmRecord, a failure
+    // means that the row is still there.
     ArchiveError deleteRecord(qint64 number);
 
-    sqlite3 *handle() const { return m_db; }
+    // Writes a consistent copy of the archive to the new file `destination` with SQLite's online
+    // backup (other programs may go on using the archive meanwhile). The copy is written beside
+    // its destination under a temporary name and takes that name only when complete and checked;
+    // an existing file is never replaced, and nothing is left behind on failure.
+    ArchiveError backupTo(const QString &destination);
 
 private:
-    Archive(sqlite3 *db, const QString &path);
-    static int s_busyTimeoutMs;
-    sqlite3 *m_db = nullptr;
+    Archive(std::unique_ptr<SqliteConnection> connection, const QString &path, int busyTimeoutMs);
+    ArchiveError writeFailure(int resultCode, const QString &outcome) const;
+    bool journalLeft() const;
+    std::unique_ptr<SqliteConnection> m_connection;
     QString m_path;
+    int m_busyTimeoutMs;
 };
 
 } // namespace zelvaro

@@ -98,4 +98,14 @@ ArchiveError archiveFailure(int code, const QString &text)
     return ArchiveError{code, text};
 }
 
+QString quoted(const QString &path)
+{
+    return QStringLiteral("«") + path + QStringLiteral("»");
+}
+
+QString lowerFirst(const QString &text)
+{
+    return text.isEmpty() ? text : text.left(1).toLower() + text.mid(1);
+}
+
 } // namespace zelvaro

@@ -19,4 +19,10 @@ ArchiveError sqliteFailure(sqlite3 *db, int resultCode);
 // A failure found by the program's own checks, with the nearest SQLite code.
 ArchiveError archiveFailure(int code, const QString &text);
 
+// «path», the way every message names a file or folder.
+QString quoted(const QString &path);
+
+// The archive's sentences begin with a capital; the tool's messages put them after a colon.
+QString lowerFirst(const QString &text);
+
 } // namespace zelvaro

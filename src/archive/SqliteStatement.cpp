@@ -18,11 +18,16 @@ SqliteStatement::~SqliteStatement()
 
 int SqliteStatement::bindText(int index, const QString &text)
 {
-    const QByteArray utf8 = text.toUtf8();
-    if (utf8.size() > std::numeric_limits<int>::max())
-        return SQLITE_TOOBIG;
     // constData() of an empty QByteArray is "", never null, so the empty text is bound, not NULL.
-    return sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    return bindUtf8(index, text.toUtf8());
+}
+
+int SqliteStatement::bindUtf8(int index, QByteArrayView bytes)
+{
+    if (bytes.size() > std::numeric_limits<int>::max())
+        return SQLITE_TOOBIG;
+    return sqlite3_bind_text(m_stmt, index, bytes.data() != nullptr ? bytes.data() : "", int(bytes.size()),
+                             SQLITE_TRANSIENT);
 }
 
 int SqliteStatement::bindInt64(int index, qint64 value)
@@ -30,9 +35,30 @@ int SqliteStatement::bindInt64(int index, qint64 value)
     return sqlite3_bind_int64(m_stmt, index, value);
 }
 
+int SqliteStatement::bindNull(int index)
+{
+    return sqlite3_bind_null(m_stmt, index);
+}
+
+int SqliteStatement::bindValue(int index, const sqlite3_value *value)
+{
+    return sqlite3_bind_value(m_stmt, index, value);
+}
+
 int SqliteStatement::step()
 {
     return sqlite3_step(m_stmt);
+}
+
+void SqliteStatement::reset()
+{
+    sqlite3_reset(m_stmt);
+}
+
+QString SqliteStatement::columnText(int column) const
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+    return text == nullptr ? QString() : QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, column));
 }
 
 } // namespace zelvaro

@@ -1,25 +1,23 @@
 #pragma once
 
-#include <QString>
+#include "SqliteConnection.h"
 
-#include <memory>
+#include <QByteArrayView>
+#include <QString>
 
 #include <sqlite3.h>
 
 namespace zelvaro {
-
-// Owns a connection handle; closing a handle that sqlite3_open_v2 returned with an error is required too.
-struct SqliteCloser
-{
-    void operator()(sqlite3 *db) const { sqlite3_close_v2(db); }
-};
-using SqliteHandle = std::unique_ptr<sqlite3, SqliteCloser>;
 
 // One prepared statement, finalized when it goes out of scope. Every call returns SQLite's result
 // code; the caller reads the message from the connection before running anything else on it.
 class SqliteStatement
 {
 public:
+    SqliteStatement(const SqliteConnection &connection, const char *sql)
+        : SqliteStatement(connection.get(), sql)
+    {
+    }
     SqliteStatement(sqlite3 *db, const char *sql);
     ~SqliteStatement();
     SqliteStatement(const SqliteStatement &) = delete;
@@ -30,10 +28,23 @@ public:
 
     // Binds the text as UTF-8 (a null QString binds the empty text, never NULL); index from 1.
     int bindText(int index, const QString &text);
+    // Binds UTF-8 bytes as text, copied.
+    int bindUtf8(int index, QByteArrayView bytes);
     int bindInt64(int index, qint64 value);
+    int bindNull(int index);
+    // Binds a value read by another statement, of whatever type it has.
+    int bindValue(int index, const sqlite3_value *value);
 
     // SQLITE_ROW, SQLITE_DONE or an error code.
     int step();
+    // Makes the statement ready to run again, keeping its bindings.
+    void reset();
+
+    int columnType(int column) const { return sqlite3_column_type(m_stmt, column); }
+    qint64 columnInt64(int column) const { return sqlite3_column_int64(m_stmt, column); }
+    // The value's text form as read (nothing trimmed); the null QString for null.
+    QString columnText(int column) const;
+    sqlite3_value *columnValue(int column) const { return sqlite3_column_value(m_stmt, column); }
 
     sqlite3_stmt *get() const { return m_stmt; }
 

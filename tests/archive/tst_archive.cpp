@@ -1,16 +1,23 @@
 #include "Archive.h"
+#include "DailyBackup.h"
+#include "FaultVfs.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
 #include <sqlite3.h>
 
+#include <csignal>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace zelvaro;
+using namespace zelvaro::test;
 using Rows = QList<QStringList>;
 using Numbers = QList<qint64>;
 
@@ -43,6 +50,15 @@ std::unique_ptr<RawDb> lockArchive(const QString &path)
 {
     auto other = std::make_unique<RawDb>(path);
     return other->exec("BEGIN EXCLUSIVE") ? std::move(other) : nullptr;
+}
+
+// Every row, every column, as another program reads it.
+QString content(const QString &path)
+{
+    return RawDb(path).value(
+        "SELECT group_concat(quote(NUM_MOV) || quote(ANNO) || quote(MESE) || quote(GIORNO) || "
+        "quote(ORA_INIZIO_1) || quote(ORA_FINE_1) || quote(ORA_INIZIO_2) || quote(ORA_FINE_2) || "
+        "quote(ORA_INIZIO_3) || quote(ORA_FINE_3) || quote(NOTE), ';') FROM MOV_MAG");
 }
 
 // Distinct texts per column, so that a column read into the wrong field shows.
@@ -110,14 +126,18 @@ class TestArchive : public QObject
     std::unique_ptr<Archive> open(const QString &path, Archive::OpenMode mode = Archive::OpenMode::ReadWrite)
     {
         ArchiveError error;
-        auto archive = Archive::open(path, &error, mode);
+        auto archive = Archive::open(path, &error, mode, 100);
         return hasError(error, 0, "") ? std::move(archive) : nullptr;
     }
 
 private slots:
-    void initTestCase() { Archive::setBusyTimeout(100); }
+    void initTestCase() { FaultVfs::install(); }
     void init() { m_dir = std::make_unique<QTemporaryDir>(); }
-    void cleanup() { m_other.reset(); }
+    void cleanup()
+    {
+        m_other.reset();
+        FaultVfs::disarm();
+    }
 
     void openFailure_data()
     {
@@ -141,6 +161,10 @@ private slots:
         row("NOTE misspelt", "sql", QByteArray(kCreateMovMag).replace("NOTE TEXT", "NOTA TEXT"), SQLITE_ERROR,
             "manca la colonna NOTE");
         row("locked by another program", "locked", {}, SQLITE_BUSY, "bloccato da un altro programma");
+        row("bytes changed in page 2", "damaged", {}, SQLITE_CORRUPT,
+            "danneggiato: controllarlo con \"zelvaro-archivio verifica\" e salvarne le righe leggibili in un "
+            "archivio nuovo con \"zelvaro-archivio ripara\"");
+        row("symbolic link loop", "loop", {}, SQLITE_CANTOPEN, "ciclo di collegamenti simbolici");
     }
     void openFailure()
     {
@@ -162,10 +186,17 @@ private slots:
             QVERIFY(RawDb(path).exec(content));
         else if (fixture == "locked")
             m_other = lockArchive(path = makeArchive({1}));
+        else if (fixture == "loop")
+            QVERIFY(QFile::link(filePath("b.mdb"), path) && QFile::link(path, filePath("b.mdb")));
+        else if (fixture == "damaged") { // the kind of page 2, MOV_MAG's first page
+            QFile damaged(path = makeArchive({1, 2}));
+            QVERIFY(damaged.open(QIODevice::ReadWrite) && damaged.seek(4096) &&
+                    damaged.write("\x42", 1) == 1);
+        }
         const bool existed = QFileInfo::exists(path);
         const qint64 size = QFileInfo(path).size();
         ArchiveError error;
-        QVERIFY(!Archive::open(path, &error));
+        QVERIFY(!Archive::open(path, &error, Archive::OpenMode::ReadWrite, 100));
         QVERIFY(hasError(error, code, fragment));
         QCOMPARE(QFileInfo::exists(path), existed); // never creates a file
         QCOMPARE(QFileInfo(path).size(), size);
@@ -283,6 +314,12 @@ private slots:
         row("file deleted while open", SQLITE_READONLY, "spostato o cancellato");
         row("file moved while open", SQLITE_READONLY, "spostato o cancellato");
         row("archive closed", SQLITE_MISUSE, "Archivio chiuso", SQLITE_MISUSE);
+        // Root writes anyway: the journal's creation and the file's writes fail as they would.
+        row("journal refused by the folder", SQLITE_CANTOPEN, "La cartella dell'archivio «DIR» non consente");
+        row("journal refused by a read-only folder", SQLITE_READONLY,
+            "La cartella dell'archivio «DIR» non consente");
+        row("file made read-only while open", SQLITE_IOERR, "«DIR/ZELVARO_97.mdb» non si può più scrivere",
+            SQLITE_IOERR);
     }
     void writeFailure()
     {
@@ -290,6 +327,7 @@ private slots:
         QFETCH(int, code);
         QFETCH(QString, fragment);
         QFETCH(int, readCode);
+        fragment.replace("DIR", m_dir->path());
         const QString check = cause.startsWith("check") ? " CHECK (ANNO <> 'bad')" : "";
         const QString path =
             makeArchive({3}, QString(kCreateMovMag).replace("ANNO TEXT", "ANNO TEXT" + check));
@@ -314,22 +352,36 @@ private slots:
         else if (cause.contains("moved"))
             QVERIFY(QFile::rename(path, filePath("moved.mdb")));
         else if (cause.contains("closed"))
-            archive->close();          // and again when it is destroyed
+            archive->close(); // and again when it is destroyed
+        else if (cause.contains("made read-only"))
+            FaultVfs::arm(1, SQLITE_IOERR_WRITE, FaultVfs::WriteMainDb, EROFS, true);
+        else if (cause.contains("folder"))
+            FaultVfs::arm(1, cause.contains("read-only") ? SQLITE_READONLY_DIRECTORY : SQLITE_CANTOPEN,
+                          FaultVfs::OpenJournal, EACCES, true);
+        if (cause.contains("folder") || cause.contains("made read-only"))
+            values.anno = "2025";      // the same values again would give SQLite nothing to write
         for (qint64 number : {3, 9}) { // overwrite, then add
-            QVERIFY(hasError(archive->confirmRecord(number, values, &stored), code, fragment));
+            const ArchiveError error = archive->confirmRecord(number, values, &stored);
+            QVERIFY(hasError(error, code, fragment) &&
+                    error.text.endsWith(": il movimento non è stato registrato"));
             QCOMPARE(stored, -1);
         }
-        if (check.isEmpty())
-            QVERIFY(hasError(archive->deleteRecord(3), code, fragment));
+        if (check.isEmpty()) {
+            const ArchiveError error = archive->deleteRecord(3);
+            QVERIFY(hasError(error, code, fragment) &&
+                    error.text.endsWith(": il movimento non è stato cancellato"));
+        }
         std::optional<qint64> last;
         std::optional<HoursRecord> record;
         for (const ArchiveError &error : {archive->lastNumber(&last), archive->readRecord(3, &record),
                                           archive->forEachListed([](const HoursRecord &) {})})
             QVERIFY(hasError(error, readCode, readCode ? fragment : ""));
         QCOMPARE(listed(*archive), (readCode ? Rows{{"error", QString::number(readCode)}} : Rows{row3}));
-        if (!cause.startsWith("locked") && check.isEmpty())
+        if (!cause.startsWith("locked") && !cause.contains("folder") && !cause.contains("made read-only") &&
+            check.isEmpty())
             return;      // the cause stays for the life of the connection
         m_other.reset(); // releases the lock
+        FaultVfs::disarm();
         QVERIFY(!archive->confirmRecord(9, kValues, &stored));
         QCOMPARE(stored, 4);
         QCOMPARE(listed(*archive), (Rows{row3, writtenTexts(4, "")}));
@@ -338,15 +390,128 @@ private slots:
     void briefLockIsWaitedFor()
     {
         const QString path = makeArchive({3});
-        Archive::setBusyTimeout(Archive::kBusyTimeoutMs * 10);
-        auto archive = open(path);
-        Archive::setBusyTimeout(100);
+        ArchiveError opened;
+        auto archive =
+            Archive::open(path, &opened, Archive::OpenMode::ReadWrite, Archive::kBusyTimeoutMs * 10);
         QVERIFY(archive);
         std::thread release([other = lockArchive(path)] { QThread::msleep(200), other->exec("ROLLBACK"); });
         qint64 stored = 0;
         const ArchiveError error = archive->confirmRecord(4, kValues, &stored);
         release.join();
         QVERIFY(hasError(error, SQLITE_OK, "") && stored == 4);
+    }
+
+    // A write failing at any step of the file's operations stores all of it or nothing, says which
+    // failure and that nothing was stored, and goes through when retried.
+    void faultAtEveryStep_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<int>("code");
+        for (const char *operation : {"add", "overwrite", "delete"}) {
+            QTest::addRow("%s, I/O error", operation) << QString(operation) << SQLITE_IOERR;
+            QTest::addRow("%s, disk full", operation) << QString(operation) << SQLITE_FULL;
+        }
+    }
+    void faultAtEveryStep()
+    {
+        QFETCH(QString, operation);
+        QFETCH(int, code);
+        QFile file(makeArchive({2, 5}));
+        const QString path = file.fileName();
+        const QByteArray pristine = (file.open(QIODevice::ReadOnly), file.readAll());
+        file.close();
+        std::unique_ptr<Archive> archive;
+        const auto reset = [&] {
+            archive.reset();
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(pristine) == pristine.size());
+            file.close();
+            QVERIFY(archive = open(path));
+        };
+        const auto run = [&] {
+            qint64 stored = -1;
+            return operation == "delete"
+                       ? archive->deleteRecord(5)
+                       : archive->confirmRecord(operation == "add" ? 9 : 5, kValues, &stored);
+        };
+        reset();
+        const QString before = content(path);
+        QVERIFY(!run());
+        const QString after = content(path);
+        reset();
+        const QString cause = code == SQLITE_FULL ? "Disco pieno" : "Errore di lettura o scrittura";
+        const QString outcome = operation == "delete" ? ": il movimento non è stato cancellato"
+                                                      : ": il movimento non è stato registrato";
+        const int runs = FaultVfs::forEveryFault(code, run, [&](const ArchiveError &error) {
+            QCOMPARE(RawDb(path).value("PRAGMA integrity_check"), "ok");
+            QCOMPARE(content(path), error ? before : after);
+            if (error) {
+                QVERIFY2(error.code == code && error.text.startsWith(cause) && error.text.endsWith(outcome),
+                         qPrintable(error.text));
+                QVERIFY(!run());
+                QCOMPARE(content(path), after);
+            }
+            reset();
+        });
+        QVERIFY(runs > 5);
+    }
+
+    // A program killed at any moment while it confirms leaves a sound archive of whole rows.
+    void killedWhileConfirming()
+    {
+        const QString path = makeArchive({});
+        QRandomGenerator random(97); // the same moments in every run
+        for (int round = 0; round < 25; ++round) {
+            const pid_t child = fork();
+            if (child == 0) { // overwrites row 1 and adds rows, each with one text in all nine fields
+                ArchiveError error;
+                const auto archive = Archive::open(path, &error, Archive::OpenMode::ReadWrite, 5000);
+                for (qint64 i = 0, stored; archive; ++i) {
+                    const QString t = QString::number(i);
+                    archive->confirmRecord(i % 2 ? 1 : 1000000, {t, t, t, t, t, t, t, t, t}, &stored);
+                }
+                _exit(1);
+            }
+            QThread::usleep(random.bounded(1000, 80000));
+            int status = 0;
+            QVERIFY(::kill(child, SIGKILL) == 0 && ::waitpid(child, &status, 0) == child);
+            RawDb db(path);
+            QCOMPARE(db.value("PRAGMA integrity_check"), "ok");
+            QCOMPARE(
+                db.value(
+                    "SELECT COUNT(*) FROM MOV_MAG WHERE NOTE <> '' OR ANNO IS NOT MESE OR ANNO IS NOT GIORNO "
+                    "OR ANNO IS NOT ORA_INIZIO_1 OR ANNO IS NOT ORA_FINE_1 OR ANNO IS NOT ORA_INIZIO_2 OR "
+                    "ANNO IS NOT ORA_FINE_2 OR ANNO IS NOT ORA_INIZIO_3 OR ANNO IS NOT ORA_FINE_3"),
+                "0");
+        }
+        QVERIFY(RawDb(path).value("SELECT COUNT(*) FROM MOV_MAG").toInt() > 0);
+    }
+
+    // One copy a day, made while the archive is open; the last 14 copies of this archive are kept.
+    void dailyBackup()
+    {
+        auto archive = open(makeArchive({1, 2}));
+        QVERIFY(archive);
+        const QString folder = filePath("copie");
+        QVERIFY(QDir().mkpath(folder));
+        QStringList kept{"ALTRO-20240101.mdb", "ZELVARO_97-2024.mdb"}; // another archive's, not a copy's name
+        for (int day = 1; day <= 16; ++day)
+            kept.append(dailyCopyName(archive->path(), QDate(2024, 1, day)));
+        for (const QString &name : kept)
+            QVERIFY(QFile(folder + "/" + name).open(QIODevice::WriteOnly));
+        kept.remove(2, 3);
+        kept.append("ZELVARO_97-20240201.mdb");
+        const QString morning = content(archive->path());
+        QVERIFY(!makeDailyBackup(*archive, folder, QDate(2024, 2, 1)));
+        qint64 stored = 0;
+        QVERIFY(!archive->confirmRecord(3, kValues, &stored) && stored == 3);
+        QVERIFY(
+            !makeDailyBackup(*archive, folder, QDate(2024, 2, 1))); // the same day: the morning's copy stays
+        kept.sort();
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name), kept);
+        QCOMPARE(content(folder + "/ZELVARO_97-20240201.mdb"), morning);
+        QVERIFY(!makeDailyBackup(*archive, filePath("nuova/copie"), QDate(2024, 2, 2)));
+        QVERIFY(hasError(makeDailyBackup(*archive, filePath("ZELVARO_97.mdb/x"), QDate(2024, 2, 2)),
+                         SQLITE_CANTOPEN, "cartella delle copie"));
     }
 
     // A new archive holds the schema; an existing file, even a dangling link, is never written.

@@ -52,6 +52,7 @@ class tst_Form2 : public QObject
     std::unique_ptr<FakeServices> m_fakes;
     std::unique_ptr<FakePrinter> m_printer;
     std::unique_ptr<Archive> m_archive;
+    int m_busyTimeoutMs = Archive::kBusyTimeoutMs;
     std::unique_ptr<Form2> m_form;
 
     // Texts joined by '|': a stored row (NUM_MOV, ANNO, MESE, GIORNO, six times, NOTE) or the boxes above.
@@ -63,7 +64,7 @@ class tst_Form2 : public QObject
     void openWindow(Archive::OpenMode mode = Archive::OpenMode::ReadWrite)
     {
         ArchiveError error;
-        m_archive = Archive::open(m_temp->path(), &error, mode);
+        m_archive = Archive::open(m_temp->path(), &error, mode, m_busyTimeoutMs);
         QVERIFY2(m_archive, qPrintable(error.text));
         m_form = std::make_unique<Form2>(*m_archive, m_fakes->services(), *m_printer);
         m_form->show();
@@ -126,7 +127,7 @@ private slots:
         const int unanswered = m_fakes->messages.pending();
         m_form.reset();
         m_archive.reset();
-        Archive::setBusyTimeout(Archive::kBusyTimeoutMs);
+        m_busyTimeoutMs = Archive::kBusyTimeoutMs;
         QVERIFY2(!busy, "the pointer stayed busy");
         QVERIFY2(unexpected.isEmpty(), qPrintable(u"unexpected box: "_s + unexpected.join(u" | "_s)));
         QVERIFY2(unanswered == 0, "a box that the test expected was not shown");
@@ -509,7 +510,7 @@ private slots:
     {
         QFETCH(bool, locked);
         QFETCH(QString, report);
-        Archive::setBusyTimeout(50);
+        m_busyTimeoutMs = 50;
         add(1, u"1"_s, {u"8"_s, u"12"_s}, u"nota"_s);
         add(2, u"2"_s, {u"8"_s, u"16"_s});
         openWindow(locked ? Archive::OpenMode::ReadWrite : Archive::OpenMode::ReadOnly);

@@ -1,14 +1,22 @@
 #include "Archive.h"
+#include "ArchivioCommands.h"
+#include "FaultVfs.h"
 #include "TempArchive.h"
 #include "ToolsTestData.h"
 
+#include <QBuffer>
+#include <QElapsedTimer>
 #include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <sqlite3.h>
+
+#include <algorithm>
+#include <csignal>
 
 using namespace zelvaro;
 using namespace zelvaro::test;
@@ -66,6 +74,19 @@ void fillKnownArchive(const TempArchive &a)
     a.insert(30, none, none, none, {});
 }
 
+// How many rows the program lists from the archive, and how many of them `whole` accepts.
+std::pair<int, int> listedRows(const QString &path,
+                               const std::function<bool(const HoursRecord &)> &whole = {})
+{
+    ArchiveError error;
+    const std::unique_ptr<Archive> archive = Archive::open(path, &error, Archive::OpenMode::ReadOnly);
+    int all = 0, accepted = 0;
+    if (archive &&
+        !archive->forEachListed([&](const HoursRecord &r) { ++all, accepted += whole && whole(r); }))
+        return {all, accepted};
+    return {-1, -1};
+}
+
 void sqlFile(const QString &path, const char *sql)
 {
     sqlite3 *db = nullptr;
@@ -98,11 +119,18 @@ class tst_ArchivioCli : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { FaultVfs::install(); }
     void failureOrReportTouchesNothing_data();
     void failureOrReportTouchesNothing();
     void successMakesAnArchive_data();
     void successMakesAnArchive();
     void esporta();
+    void riparaReadsAroundDamage_data();
+    void riparaReadsAroundDamage();
+    void faultAtEveryStep_data();
+    void faultAtEveryStep();
+    void interruptedImportLeavesNothing_data();
+    void interruptedImportLeavesNothing();
 };
 
 void tst_ArchivioCli::failureOrReportTouchesNothing_data()
@@ -150,6 +178,20 @@ void tst_ArchivioCli::failureOrReportTouchesNothing_data()
         << QStringList{"verifica", "@A_MANO.mdb"} << none << 1 << "una riga non ha NUM_MOV";
     QTest::newRow("verifica: NUM_MOV not whole")
         << QStringList{"verifica", "@A_MANO.mdb"} << none << 1 << "NUM_MOV \"5a\" non è un numero intero";
+    QTest::newRow("verifica: bytes after the last page")
+        << QStringList{"verifica", "@CODA.mdb"} << none << 1
+        << "lungo 8196 byte, ma le sue 2 pagine da 4096 byte ne occupano 8192: dopo l'ultima pagina";
+
+    QTest::newRow("copia: existing destination") << QStringList{"copia", "@ZELVARO_97.mdb", "@ESISTENTE.txt"}
+                                                 << none << 1 << "esiste già e non viene toccata";
+    QTest::newRow("copia: damaged archive")
+        << QStringList{"copia", "@CORROTTO.mdb", "@NUOVO.mdb"} << none << 1
+        << "danneggiato: controllarlo con \"zelvaro-archivio verifica\"";
+    QTest::newRow("ripara: existing destination") << QStringList{"ripara", "@CORROTTO.mdb", "@ESISTENTE.txt"}
+                                                  << none << 1 << "esiste già e non viene toccata";
+    QTest::newRow("ripara: Access file")
+        << QStringList{"ripara", ":mov_mag_97_testo.mdb", "@NUOVO.mdb"} << none << 1
+        << "va portato in un archivio nuovo con \"zelvaro-archivio importa\"";
 
     QTest::newRow("esporta: onto its own archive")
         << QStringList{"esporta", "@ZELVARO_97.mdb", "@ZELVARO_97.mdb"} << none << 1
@@ -211,6 +253,7 @@ void tst_ArchivioCli::failureOrReportTouchesNothing()
     QVERIFY(QFile::link(at("altrove.mdb"), at("collegamento.mdb")));
     QByteArray corrupted = readBytes(archive.path());
     QCOMPARE(corrupted.size(), 8192); // the schema page, then MOV_MAG's page
+    QVERIFY(writeBytes(at("CODA.mdb"), corrupted + "coda"));
     QVERIFY(writeBytes(at("CORROTTO.mdb"), corrupted.replace(4096, 16, QByteArray(16, '\x7f'))));
     sqlFile(at("A_MANO.mdb"), "CREATE TABLE MOV_MAG (NUM_MOV INTEGER, ANNO TEXT, MESE TEXT, GIORNO TEXT, "
                               "ORA_INIZIO_1 TEXT, ORA_FINE_1 TEXT, ORA_INIZIO_2 TEXT, ORA_FINE_2 TEXT, "
@@ -241,6 +284,9 @@ void tst_ArchivioCli::successMakesAnArchive_data()
                              << "^Importate 60 righe da «.*/mov_mag_97_testo\\.mdb» in «.*/NUOVO\\.mdb» "
                                 "in \\d+,\\d\\d s\\n$"
                              << 60;
+    QTest::newRow("copia")
+        << QStringList{"copia", "@SORGENTE"}
+        << "^Copiato l'archivio «.*/ZELVARO_97\\.mdb» in «.*/NUOVO\\.mdb» in \\d+,\\d\\d s\\n$" << 8;
 }
 
 void tst_ArchivioCli::successMakesAnArchive()
@@ -250,6 +296,9 @@ void tst_ArchivioCli::successMakesAnArchive()
     QFETCH(int, rows);
     if (!ZELVARO_IMPORT && args.first() == QLatin1String("importa"))
         QSKIP("built without libmdb");
+    TempArchive source;
+    fillKnownArchive(source);
+    args.replaceInStrings(QStringLiteral("@SORGENTE"), source.path());
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("NUOVO.mdb"));
     const Run run = runTool(args << path);
@@ -294,9 +343,162 @@ void tst_ArchivioCli::esporta()
     QCOMPARE(table.at(7).at(2), QStringLiteral("\"3\""));
 
     archive.insert(40, "lunedì €", "3", "2004", {"8", "9"});
+    archive.insert(41, "=1+1", "+3", "@A1", {"\t8", "-9"}); // a formula for a spreadsheet, but plain numbers
     const Run accents = runTool({QStringLiteral("esporta"), archive.path()});
-    QVERIFY2(accents.bytes.contains("\r\n40;luned\xC3\xAC \xE2\x82\xAC;3;2004;8;9;;;;;1 h / 0 Min.;"),
+    QVERIFY2(accents.bytes.contains("\r\n40;luned\xC3\xAC \xE2\x82\xAC;3;2004;8;9;;;;;1 h / 0 Min.;") &&
+                 accents.bytes.contains("\r\n41;'=1+1;+3;'@A1;'\t8;-9;"),
              describe(accents));
+}
+
+void tst_ArchivioCli::riparaReadsAroundDamage_data()
+{
+    QTest::addColumn<int>("marker");     // the row whose page is damaged; 0: the table's root page
+    QTest::addColumn<int>("pages");      // how many pages from there
+    QTest::addColumn<bool>("numMovKey"); // NUM_MOV INTEGER PRIMARY KEY, else a plain column
+    QTest::addColumn<QString>("unread"); // %1 and %2: the first and last number on the damaged pages
+    QTest::newRow("a page in the middle") << 1000 << 1 << true << "NUM_MOV da %1 a %2";
+    QTest::newRow("two neighbouring pages") << 1000 << 2 << true << "NUM_MOV da %1 a %2";
+    QTest::newRow("the first page") << 1 << 1 << true << "NUM_MOV fino a %2";
+    QTest::newRow("the last page") << 2000 << 1 << true << "NUM_MOV da %1 in poi";
+    QTest::newRow("the table's root page") << 0 << 1 << true << "tutte le righe";
+    QTest::newRow("NUM_MOV not the key: read by rowid") << 1000 << 1 << false << "rowid da %1 a %2";
+}
+
+// Every row on a page that is not damaged comes over whole; the others are named as numbers.
+void tst_ArchivioCli::riparaReadsAroundDamage()
+{
+    QFETCH(int, marker);
+    QFETCH(int, pages);
+    QFETCH(bool, numMovKey);
+    QFETCH(QString, unread);
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("DANNEGGIATO.mdb"));
+    const QString target = dir.filePath(QStringLiteral("NUOVO.mdb"));
+    // Added in number order, so the pages hold runs of numbers, and each row names its number.
+    sqlFile(source, (QByteArray(kCreateMovMag).replace(" PRIMARY KEY", numMovKey ? " PRIMARY KEY" : "") +
+                     ";WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 2000) "
+                     "INSERT INTO MOV_MAG SELECT n, 'R' || n || 'X', '5', '7', '8', '12', NULL, NULL, NULL, "
+                     "NULL, 'nota' FROM c")
+                        .constData());
+    QByteArray bytes = readBytes(source);
+    const qsizetype first = marker ? bytes.indexOf("R" + QByteArray::number(marker) + "X") / 4096 : 1;
+    QList<int> lost;
+    for (qsizetype page = first; page < first + pages; ++page) {
+        for (const auto &match : QRegularExpression(QStringLiteral("R(\\d+)X"))
+                                     .globalMatch(QString::fromLatin1(bytes.mid(page * 4096, 4096))))
+            lost.append(match.captured(1).toInt());
+        bytes[page * 4096] = char(~bytes.at(page * 4096)); // the kind of the page
+    }
+    if (marker == 0)
+        lost = {1, 2000};
+    std::sort(lost.begin(), lost.end());
+    const int saved = marker == 0 ? 0 : 2000 - int(lost.size());
+    QVERIFY(writeBytes(source, bytes) && lost.last() - lost.first() + 1 == 2000 - saved);
+
+    const Run run = runTool({QStringLiteral("ripara"), source, target});
+    QVERIFY2(run.status == 1 && run.out.startsWith(QStringLiteral("Salvate %1 righe").arg(saved)),
+             describe(run));
+    unread.replace(QStringLiteral("%1"), QString::number(lost.first()))
+        .replace(QStringLiteral("%2"), QString::number(lost.last()));
+    QVERIFY2(run.err.contains(QStringLiteral(": righe non leggibili, non salvate: ") + unread +
+                              QLatin1Char('\n')) &&
+                 run.err.contains(QStringLiteral("il controllo di integrità di SQLite ha trovato danni")),
+             describe(run));
+    const auto whole = [&](const HoursRecord &r) {
+        const int n = r.numMov.toInt();
+        return r.anno == "R" + r.numMov + "X" && r.note == "nota" && (n < lost.first() || n > lost.last());
+    };
+    QCOMPARE(listedRows(target, whole), std::pair(saved, saved));
+}
+
+void tst_ArchivioCli::faultAtEveryStep_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("rows");
+    for (const auto &[command, source, rows] :
+         {std::tuple("importa", ":mov_mag_97_testo.mdb", 60), std::tuple("ripara", "@ZELVARO_97.mdb", 8),
+          std::tuple("copia", "@ZELVARO_97.mdb", 8)}) {
+        const QStringList args{command, source, "@NUOVO.mdb"};
+        QTest::addRow("%s, I/O error", command) << args << SQLITE_IOERR << rows;
+        QTest::addRow("%s, disk full", command) << args << SQLITE_FULL << rows;
+    }
+}
+
+// Run in this process, where a file operation at every step in turn fails: the command either
+// makes the whole new archive or says which failure stopped it and leaves nothing; a retry works.
+void tst_ArchivioCli::faultAtEveryStep()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(int, rows);
+    if (!ZELVARO_IMPORT && args.first() == QLatin1String("importa"))
+        QSKIP("built without libmdb");
+    TempArchive archive;
+    fillKnownArchive(archive);
+    const QString folder = archive.folder();
+    for (QString &arg : args)
+        arg = arg.startsWith('@')   ? folder + QLatin1Char('/') + arg.mid(1)
+              : arg.startsWith(':') ? dataPath(arg.mid(1))
+                                    : arg;
+    const QStringList before = folderEntries(folder);
+    QStringList after = QStringList(before) << QStringLiteral("NUOVO.mdb");
+    after.sort();
+    const auto run = [&] {
+        QBuffer out, err;
+        out.open(QIODevice::WriteOnly);
+        err.open(QIODevice::WriteOnly);
+        const int status = runArchivio(args, out, err);
+        return std::pair(status, QString::fromUtf8(err.data()));
+    };
+    const QString cause =
+        code == SQLITE_FULL ? QStringLiteral("disco pieno") : QStringLiteral("errore di lettura o scrittura");
+    const int runs = FaultVfs::forEveryFault(code, run, [&](const std::pair<int, QString> &result) {
+        const auto &[status, message] = result;
+        if (status != 0) {
+            QVERIFY2(status == 1 && folderEntries(folder) == before, qPrintable(message));
+            QVERIFY2(message.contains(cause, Qt::CaseInsensitive), qPrintable(message));
+            QVERIFY2(run().first == 0, qPrintable(message));
+        }
+        QCOMPARE(folderEntries(folder), after);
+        QCOMPARE(listedRows(folder + QStringLiteral("/NUOVO.mdb")).first, rows);
+        QVERIFY(QFile::remove(folder + QStringLiteral("/NUOVO.mdb")));
+    });
+    QVERIFY(runs > 2); // the command went through the files at all
+}
+
+void tst_ArchivioCli::interruptedImportLeavesNothing_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("Ctrl-C (SIGINT)") << SIGINT;
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGHUP") << SIGHUP;
+}
+
+void tst_ArchivioCli::interruptedImportLeavesNothing()
+{
+    QFETCH(int, signal);
+    if (!ZELVARO_IMPORT)
+        QSKIP("built without libmdb");
+    QTemporaryDir dir;
+    QProcess process;
+    process.setChildProcessModifier([] { // as from a terminal, whatever this test inherited
+        for (int s : {SIGINT, SIGTERM, SIGHUP})
+            ::signal(s, SIG_DFL);
+    });
+    process.start(QStringLiteral(ZELVARO_ARCHIVIO_PROGRAM),
+                  {QStringLiteral("importa"), dataPath(QStringLiteral("mov_mag_97_grande.mdb")),
+                   dir.filePath(QStringLiteral("NUOVO.mdb"))});
+    // The journal beside the hidden file: the rows are being written.
+    QElapsedTimer waited;
+    waited.start();
+    while (!folderEntries(dir.path()).join(' ').contains(QStringLiteral("-journal")) &&
+           waited.elapsed() < 20000)
+        QThread::usleep(200);
+    QVERIFY(::kill(pid_t(process.processId()), signal) == 0);
+    QVERIFY(process.waitForFinished(20000));
+    QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(folderEntries(dir.path()), QStringList());
 }
 
 QTEST_GUILESS_MAIN(tst_ArchivioCli)

@@ -6,7 +6,7 @@
 #include "FileHead.h"
 #include "SqliteStatement.h"
 
-#include <QFile>
+#include <QFileInfo>
 
 namespace zelvaro {
 
@@ -15,6 +15,8 @@ namespace {
 constexpr int kIntegrityLines = 20;
 
 constexpr const char *kIntegrityCheck = R"sql(PRAGMA integrity_check(20))sql";
+constexpr const char *kPages =
+    R"sql(SELECT page_count, page_size FROM pragma_page_count, pragma_page_size)sql";
 constexpr const char *kCounts = R"sql(SELECT COUNT(*), COALESCE(SUM(NUM_MOV > 0), 0) FROM MOV_MAG)sql";
 // Hand-made archives may declare NUM_MOV without INTEGER PRIMARY KEY: then nothing keeps it a
 // unique whole number, and the window could not tell such rows apart.
@@ -25,11 +27,9 @@ constexpr const char *kRepeatedNumbers = R"sql(SELECT NUM_MOV, COUNT(*) FROM MOV
 constexpr const char *kUnlisted = R"sql(SELECT NUM_MOV, GIORNO, MESE, ANNO FROM MOV_MAG
  WHERE typeof(NUM_MOV) = 'integer' AND NUM_MOV <= 0 ORDER BY NUM_MOV)sql";
 
-QString columnText(sqlite3_stmt *statement, int column)
+QString columnText(const SqliteStatement &statement, int column)
 {
-    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
-    return text == nullptr ? QString()
-                           : trimBlanks(QString::fromUtf8(text, sqlite3_column_bytes(statement, column)));
+    return trimBlanks(statement.columnText(column));
 }
 
 QString dateText(const QString &giorno, const QString &mese, const QString &anno)
@@ -37,43 +37,54 @@ QString dateText(const QString &giorno, const QString &mese, const QString &anno
     return giorno + QLatin1Char('/') + mese + QLatin1Char('/') + anno;
 }
 
-// SQLite's own check of the file's pages and indexes. Empty on success.
-QString integrityProblem(const QString &path)
-{
-    sqlite3 *raw = nullptr;
-    const int openResult =
-        sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
-    SqliteHandle db(raw);
-    if (openResult != SQLITE_OK)
-        return sqliteFailure(db.get(), openResult).text;
-    sqlite3_busy_timeout(db.get(), Archive::busyTimeout());
-    SqliteStatement statement(db.get(), kIntegrityCheck);
-    if (statement.prepareResult() != SQLITE_OK)
-        return sqliteFailure(db.get(), statement.prepareResult()).text;
-    QStringList lines;
-    int rc;
-    while ((rc = statement.step()) == SQLITE_ROW)
-        lines.append(
-            QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement.get(), 0))));
-    if (rc != SQLITE_DONE)
-        return sqliteFailure(db.get(), rc).text;
-    if (lines == QStringList{QStringLiteral("ok")})
-        return {};
-    return lines.mid(0, kIntegrityLines).join(QStringLiteral("; "));
-}
-
 // Runs `sql` on the open archive and hands each row to `row`. Empty on success.
-template <typename RowFunction> QString eachRow(sqlite3 *db, const char *sql, RowFunction row)
+template <typename RowFunction> QString eachRow(const SqliteConnection &db, const char *sql, RowFunction row)
 {
     SqliteStatement statement(db, sql);
     if (statement.prepareResult() != SQLITE_OK)
-        return sqliteFailure(db, statement.prepareResult()).text;
+        return db.failure(statement.prepareResult()).text;
     int rc;
     while ((rc = statement.step()) == SQLITE_ROW)
-        row(statement.get());
+        row(statement);
     if (rc != SQLITE_DONE)
-        return sqliteFailure(db, rc).text;
+        return db.failure(rc).text;
     return {};
+}
+
+// SQLite's own check of the file's pages and indexes. Empty on success.
+QString integrityProblem(const SqliteConnection &db)
+{
+    QStringList lines;
+    const QString failure =
+        eachRow(db, kIntegrityCheck, [&](const SqliteStatement &s) { lines.append(s.columnText(0)); });
+    if (!failure.isEmpty())
+        return failure;
+    if (lines != QStringList{QStringLiteral("ok")})
+        return lines.mid(0, kIntegrityLines).join(QStringLiteral("; "));
+    return {};
+}
+
+// The file's length against its pages: SQLite reads only the pages its header counts, so bytes
+// appended after them pass its check. Empty on success.
+QString lengthProblem(const SqliteConnection &db)
+{
+    qint64 pages = 0, pageSize = 0;
+    const QString failure = eachRow(db, kPages, [&](const SqliteStatement &s) {
+        pages = s.columnInt64(0);
+        pageSize = s.columnInt64(1);
+    });
+    if (!failure.isEmpty())
+        return failure;
+    const QString path = db.path();
+    const qint64 size = QFileInfo(path).size();
+    // In WAL mode the last pages may still be in the -wal file beside it.
+    if (size == pages * pageSize || QFileInfo::exists(path + QStringLiteral("-wal")))
+        return {};
+    return QStringLiteral("il file è lungo ") + QString::number(size) + QStringLiteral(" byte, ma le sue ") +
+           QString::number(pages) + QStringLiteral(" pagine da ") + QString::number(pageSize) +
+           QStringLiteral(" byte ne occupano ") + QString::number(pages * pageSize) +
+           (size > pages * pageSize ? QStringLiteral(": dopo l'ultima pagina ci sono byte estranei")
+                                    : QStringLiteral(": il file è troncato"));
 }
 
 } // namespace
@@ -104,11 +115,20 @@ CheckReport checkArchive(const QString &path)
         break;
     }
 
-    const QString integrity = integrityProblem(path);
+    SqliteConnection db;
+    if (const ArchiveError error = db.open(path, SQLITE_OPEN_READONLY, Archive::kBusyTimeoutMs)) {
+        report.problems.append(error.text);
+        return report;
+    }
+    const QString integrity = integrityProblem(db);
     report.integrity = integrity.isEmpty() ? QStringLiteral("ok") : integrity;
     if (!integrity.isEmpty())
         report.problems.append(QStringLiteral("il controllo di integrità di SQLite ha trovato danni: ") +
                                integrity);
+    const QString length = lengthProblem(db);
+    report.length = length.isEmpty() ? QStringLiteral("ok") : length;
+    if (!length.isEmpty())
+        report.problems.append(length);
 
     ArchiveError openError;
     const std::unique_ptr<Archive> archive = Archive::open(path, &openError, Archive::OpenMode::ReadOnly);
@@ -118,27 +138,26 @@ CheckReport checkArchive(const QString &path)
         return report;
     }
     report.structure = QStringLiteral("ok");
-    sqlite3 *db = archive->handle();
 
-    QString failure = eachRow(db, kCounts, [&](sqlite3_stmt *s) {
-        report.rows = sqlite3_column_int64(s, 0);
-        report.listed = sqlite3_column_int64(s, 1);
+    QString failure = eachRow(db, kCounts, [&](const SqliteStatement &s) {
+        report.rows = s.columnInt64(0);
+        report.listed = s.columnInt64(1);
     });
     if (failure.isEmpty())
-        failure = eachRow(db, kBadNumbers, [&](sqlite3_stmt *s) {
-            const QString type = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s, 1)));
+        failure = eachRow(db, kBadNumbers, [&](const SqliteStatement &s) {
+            const QString type = s.columnText(1);
             report.problems.append(type == QLatin1String("null")
                                        ? QStringLiteral("una riga non ha NUM_MOV")
                                        : QStringLiteral("NUM_MOV \"") + columnText(s, 0) +
                                              QStringLiteral("\" non è un numero intero"));
         });
     if (failure.isEmpty())
-        failure = eachRow(db, kRepeatedNumbers, [&](sqlite3_stmt *s) {
+        failure = eachRow(db, kRepeatedNumbers, [&](const SqliteStatement &s) {
             report.problems.append(QStringLiteral("NUM_MOV ") + columnText(s, 0) +
                                    QStringLiteral(" compare ") + columnText(s, 1) + QStringLiteral(" volte"));
         });
     if (failure.isEmpty())
-        failure = eachRow(db, kUnlisted, [&](sqlite3_stmt *s) {
+        failure = eachRow(db, kUnlisted, [&](const SqliteStatement &s) {
             report.refused.append(
                 {columnText(s, 0), dateText(columnText(s, 1), columnText(s, 2), columnText(s, 3)),
                  QStringLiteral("NUM_MOV non maggiore di 0: la finestra non mostra la riga")});
@@ -166,6 +185,8 @@ QStringList reportLines(const QString &path, const CheckReport &report)
     lines.append(QStringLiteral("Archivio: ") + path);
     if (!report.integrity.isEmpty())
         lines.append(QStringLiteral("Controllo di integrità di SQLite: ") + report.integrity);
+    if (!report.length.isEmpty())
+        lines.append(QStringLiteral("Lunghezza del file rispetto alle sue pagine: ") + report.length);
     if (!report.structure.isEmpty())
         lines.append(QStringLiteral("Tabella MOV_MAG e sue colonne: ") + report.structure);
     if (report.rows >= 0)

@@ -14,13 +14,15 @@ struct RefusedRow
     QString reason; // the window's own message, or why the window never shows the row
 };
 
-// What "verifica" finds. The file is sound when SQLite finds it intact, the program opens it and
-// every row has its own whole NUM_MOV; refused rows are listed but do not make it unsound: the
-// program lists, computes and prints them, and an import brings such rows over on purpose.
+// What "verifica" finds. The file is sound when SQLite finds it intact and exactly as long as its
+// pages, the program opens it and every row has its own whole NUM_MOV; refused rows are listed but
+// do not make it unsound: the program lists, computes and prints them, and an import brings such
+// rows over on purpose.
 struct CheckReport
 {
     bool sound = false;
     QString integrity;         // "ok", or what SQLite's integrity check reported
+    QString length;            // "ok", or how the file's length differs from its pages'
     QString structure;         // "ok", or why the program would not open the file
     qint64 rows = -1;          // all rows of MOV_MAG (-1 when not counted)
     qint64 listed = -1;        // rows with NUM_MOV above 0

@@ -3,14 +3,16 @@
 #include "AccessImport.h"
 #include "Archive.h"
 #include "ArchiveCheck.h"
+#include "ArchiveErrorText.h"
+#include "ArchiveRepair.h"
 #include "FileHead.h"
 #include "HoursExport.h"
+#include "SafeNewFile.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QIODevice>
-#include <QSaveFile>
 
 #include <functional>
 
@@ -31,6 +33,9 @@ Comandi:
                                       Access in un archivio nuovo
   esporta ARCHIVIO [FILE.csv]         scrive le ore in CSV per un foglio di calcolo
   verifica ARCHIVIO                   controlla l'archivio
+  ripara DANNEGGIATO NUOVO            salva in un archivio nuovo le righe ancora
+                                      leggibili di un archivio danneggiato
+  copia ARCHIVIO DESTINAZIONE         copia l'archivio, anche mentre Zelvaro lo usa
 
 "zelvaro-archivio COMANDO --help" descrive il comando.
 Stato di uscita: 0 se il comando riesce, 1 se non riesce, 2 se il comando o
@@ -67,7 +72,9 @@ ordine di numero): numero, giorno, mese, anno, i sei orari, le durate dei tre
 periodi, il totale del giorno e il totale progressivo calcolati come nella
 finestra e nella stampa, e infine il totale del giorno in minuti.
 Il file è per un foglio di calcolo italiano: UTF-8 con BOM, campi separati da
-';', righe terminate da CR LF, una riga di intestazione.
+';', righe terminate da CR LF, una riga di intestazione. Un testo che inizia
+con =, +, -, @, una tabulazione o un ritorno a capo, e non è un numero, riceve
+un apostrofo davanti, perché il foglio di calcolo non lo prenda per una formula.
 Senza FILE.csv scrive sullo standard output. FILE.csv viene sostituito per
 intero solo a lavoro finito; un file che è un archivio non viene sovrascritto.
 )";
@@ -79,7 +86,33 @@ tabella MOV_MAG con tutte le sue colonne come li controlla Zelvaro all'avvio,
 il numero delle righe, i NUM_MOV mancanti o ripetuti. Elenca poi le righe che
 "Conferma" rifiuterebbe così come sono (1° periodo incompleto, un periodo dato
 a metà, NUM_MOV non maggiore di 0): sono un avviso, non un danno del file.
+Controlla anche che la lunghezza del file sia quella delle sue pagine.
 Stato di uscita 0 solo se l'archivio è integro.
+)";
+
+const char kRiparaHelp[] = R"(Uso: zelvaro-archivio ripara DANNEGGIATO NUOVO
+
+Copia ogni riga della tabella MOV_MAG che si riesce ancora a leggere
+dall'archivio DANNEGGIATO, che non viene modificato, nell'archivio nuovo NUOVO.
+Le righe sono lette in ordine di NUM_MOV; dove una pagina danneggiata ferma la
+lettura, il comando cerca i numeri successivi che si leggono ancora e riprende
+da lì. Alla fine dice quante righe ha salvato e quali numeri, o intervalli di
+numeri, non ha potuto leggere.
+
+NUOVO non deve esistere: un file già presente non viene mai toccato. Il nuovo
+archivio prende il suo nome solo a lavoro finito; se qualcosa non va il comando
+non crea nulla.
+Stato di uscita 0 solo se non si è perso nulla (ogni riga letta e salvata, e il
+controllo di integrità di SQLite senza danni), 1 altrimenti.
+)";
+
+const char kCopiaHelp[] = R"(Uso: zelvaro-archivio copia ARCHIVIO DESTINAZIONE
+
+Scrive in DESTINAZIONE una copia coerente dell'archivio con la copia in linea
+di SQLite: si può fare anche mentre Zelvaro usa l'archivio.
+DESTINAZIONE non deve esistere: un file già presente non viene mai toccato. La
+copia prende il suo nome solo quando è completa e controllata; se qualcosa non
+va non resta nulla.
 )";
 
 void write(QIODevice &device, const QString &text)
@@ -105,12 +138,6 @@ int usageError(QIODevice &err, const QString &command, const QString &message)
                              ? kProgram + QStringLiteral(" --help")
                              : kProgram + QLatin1Char(' ') + command + QStringLiteral(" --help");
     return fail(err, message + QStringLiteral(" (vedere \"") + help + QStringLiteral("\")"), kExitUsage);
-}
-
-// The archive's sentences begin with a capital; here they follow a colon.
-QString lowerFirst(const QString &text)
-{
-    return text.isEmpty() ? text : text.left(1).toLower() + text.mid(1);
 }
 
 bool isHelp(const QString &word)
@@ -197,10 +224,15 @@ int esporta(const QStringList &args, QIODevice &out, QIODevice &err)
         return fail(err, quoted(target) + QStringLiteral(" è un archivio: non viene sovrascritto"));
     if (head.kind == FileKind::Folder)
         return fail(err, quoted(target) + QStringLiteral(" è una cartella"));
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size() || !file.commit())
-        return fail(err, QStringLiteral("impossibile scrivere ") + quoted(target) + QStringLiteral(" (") +
-                             file.errorString() + QLatin1Char(')'));
+    SafeNewFile file(target, SafeNewFile::Existing::Replace);
+    error = file.create();
+    if (!error.failed())
+        error = file.write(csv);
+    if (!error.failed())
+        error = file.commit();
+    if (error.failed())
+        return fail(err, QStringLiteral("impossibile scrivere ") + quoted(target) + QStringLiteral(": ") +
+                             lowerFirst(error.text));
     writeLine(out, QStringLiteral("Esportati ") + QString::number(rows.size()) +
                        QStringLiteral(" movimenti in ") + quoted(target));
     return kExitOk;
@@ -215,6 +247,64 @@ int verifica(const QStringList &args, QIODevice &out, QIODevice &err)
     if (!report.sound)
         return fail(err, QStringLiteral("l'archivio ") + quoted(path) + QStringLiteral(" non è integro: ") +
                              report.problems.join(QStringLiteral("; ")));
+    return kExitOk;
+}
+
+int ripara(const QStringList &args, QIODevice &out, QIODevice &err)
+{
+    const QString &source = args.at(0);
+    const QString &destination = args.at(1);
+    QElapsedTimer timer;
+    timer.start();
+    const RepairOutcome outcome = repairArchive(source, destination);
+    if (!outcome.error.isEmpty())
+        return fail(err,
+                    QStringLiteral("riparazione non eseguita, nessun archivio creato: ") + outcome.error);
+    writeLine(out, (outcome.saved == 1 ? QStringLiteral("Salvata 1 riga")
+                                       : QStringLiteral("Salvate ") + QString::number(outcome.saved) +
+                                             QStringLiteral(" righe")) +
+                       QStringLiteral(" da ") + quoted(source) + QStringLiteral(" in ") +
+                       quoted(destination) + QStringLiteral(" in ") + secondsText(timer.elapsed()));
+    if (outcome.lossless()) {
+        writeLine(out, QStringLiteral("Nessuna riga persa: SQLite non trova danni in ") + quoted(source) +
+                           QLatin1Char('.'));
+        return kExitOk;
+    }
+    if (!outcome.unread.isEmpty())
+        writeLine(err, kProgram + QStringLiteral(": righe non leggibili, non salvate: ") +
+                           outcome.unread.join(QStringLiteral("; ")));
+    constexpr qsizetype kListed = 20;
+    if (!outcome.refused.isEmpty())
+        writeLine(err,
+                  kProgram + QStringLiteral(": righe lette ma non salvate: ") +
+                      outcome.refused.mid(0, kListed).join(QStringLiteral("; ")) +
+                      (outcome.refused.size() > kListed
+                           ? QStringLiteral("; e altre ") + QString::number(outcome.refused.size() - kListed)
+                           : QString()));
+    if (!outcome.damage.isEmpty())
+        writeLine(err, kProgram +
+                           QStringLiteral(": il controllo di integrità di SQLite ha trovato danni in ") +
+                           quoted(source) + QStringLiteral(": ") + outcome.damage);
+    return kExitFailure;
+}
+
+int copia(const QStringList &args, QIODevice &out, QIODevice &err)
+{
+    const QString &source = args.at(0);
+    const QString &destination = args.at(1);
+    QElapsedTimer timer;
+    timer.start();
+    const QString refusal = QStringLiteral("copia non eseguita, nessun file creato: ");
+    ArchiveError error;
+    const std::unique_ptr<Archive> archive = Archive::open(source, &error, Archive::OpenMode::ReadOnly);
+    if (!archive)
+        return fail(err, refusal + QStringLiteral("impossibile aprire l'archivio ") + quoted(source) +
+                             QStringLiteral(": ") + lowerFirst(error.text));
+    error = archive->backupTo(destination);
+    if (error.failed())
+        return fail(err, refusal + lowerFirst(error.text));
+    writeLine(out, QStringLiteral("Copiato l'archivio ") + quoted(source) + QStringLiteral(" in ") +
+                       quoted(destination) + QStringLiteral(" in ") + secondsText(timer.elapsed()));
     return kExitOk;
 }
 
@@ -233,6 +323,8 @@ const QList<Command> &commands()
         {QStringLiteral("importa"), kImportaHelp, 2, 2, importa},
         {QStringLiteral("esporta"), kEsportaHelp, 1, 2, esporta},
         {QStringLiteral("verifica"), kVerificaHelp, 1, 1, verifica},
+        {QStringLiteral("ripara"), kRiparaHelp, 2, 2, ripara},
+        {QStringLiteral("copia"), kCopiaHelp, 2, 2, copia},
     };
     return list;
 }

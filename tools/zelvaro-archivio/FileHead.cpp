@@ -26,11 +26,6 @@ bool startsWithMagic(const QByteArray &head, const char *magic, qsizetype offset
 
 } // namespace
 
-QString quoted(const QString &path)
-{
-    return QStringLiteral("«") + path + QStringLiteral("»");
-}
-
 FileHead readFileHead(const QString &path)
 {
     FileHead head;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ArchiveErrorText.h"
+
 #include <QString>
 
 namespace zelvaro {
@@ -31,8 +33,5 @@ struct AccessFormat
 // a whole number of pages, at least three; refuses anything else with an Italian sentence that
 // names the file as «path».
 AccessFormat checkAccessFile(const QString &path);
-
-// «path», the way every message names a file.
-QString quoted(const QString &path);
 
 } // namespace zelvaro

@@ -4,6 +4,8 @@
 #include "CalcolaOre.h"
 #include "TimeValues.h"
 
+#include <QRegularExpression>
+
 #include <cmath>
 
 namespace zelvaro {
@@ -67,7 +69,11 @@ QStringList exportHeader()
 
 QByteArray csvField(const QString &text)
 {
-    QByteArray bytes = text.toUtf8();
+    // A spreadsheet evaluates a cell that begins like a formula: an apostrophe keeps it text.
+    static const QRegularExpression plainNumber(QStringLiteral("^[+-]?[0-9]+([.,][0-9]+)?$"));
+    const bool formulaLike = !text.isEmpty() && QStringLiteral("=+-@\t\r").contains(text.front()) &&
+                             !plainNumber.match(text).hasMatch();
+    QByteArray bytes = formulaLike ? "'" + text.toUtf8() : text.toUtf8();
     if (!bytes.contains(';') && !bytes.contains('"') && !bytes.contains('\r') && !bytes.contains('\n'))
         return bytes;
     bytes.replace('"', "\"\"");

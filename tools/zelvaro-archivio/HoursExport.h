@@ -32,7 +32,8 @@ ArchiveError collectExportRows(Archive &archive, QList<ExportRow> *rows);
 QStringList exportHeader();
 
 // One field for a ';'-separated file (RFC 4180): quoted when it holds ';', '"', CR or LF, a
-// quote inside doubled.
+// quote inside doubled. A text that begins with '=', '+', '-', '@', tab or CR and is not a plain
+// number ("-15", "+3", "1,5") gets an apostrophe in front, so that a spreadsheet shows it as text.
 QByteArray csvField(const QString &text);
 
 // The CSV of the rows for an Italian spreadsheet: UTF-8 with byte-order mark, ';' between fields,

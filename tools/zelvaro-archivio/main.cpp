@@ -1,4 +1,5 @@
 #include "ArchivioCommands.h"
+#include "SafeNewFile.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -7,6 +8,8 @@
 
 int main(int argc, char *argv[])
 {
+    // An interrupted import, repair, copy or export leaves no temporary file behind.
+    zelvaro::installTemporaryFileCleanup();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(ZELVARO_VERSION)); // for --version
     QFile out;
