@@ -39,6 +39,7 @@ struct WeekAccumulators
 // entries of `boxes`. A period whose start or end reads as 0 is incomplete: its duration text is
 // emptied. When period 1 is complete the day total is written and added to `week`, and the
 // running total is written; otherwise day total, running total and `week` keep what they held.
-void CALCOLA_ORE(BoxTexts &boxes, WeekAccumulators &week);
+// Returns whether the day made a total (period 1 complete).
+bool CALCOLA_ORE(BoxTexts &boxes, WeekAccumulators &week);
 
 } // namespace zelvaro

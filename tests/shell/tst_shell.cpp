@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -66,6 +67,7 @@ private slots:
     void qtServices();
     void mainWindow_data();
     void mainWindow();
+    void summaryMenu();
 
 private:
     const HoursWindowFactory m_makeForm2 = [this](Archive &archive, QWidget *parent) -> QWidget * {
@@ -322,6 +324,32 @@ void TestShell::mainWindow()
     QCOMPARE(m_fakes->end.count, ends);
     if (steps.contains(QLatin1Char('Z')))
         QCOMPARE(w.mdiArea()->currentSubWindow(), w.form2Window());
+}
+
+void TestShell::summaryMenu()
+{
+    TempArchive temp;
+    ArchiveError error;
+    const std::unique_ptr<Archive> archive = Archive::open(temp.path(), &error);
+    QVERIFY2(archive, qPrintable(error.text));
+    MDIForm1 w(*archive, m_fakes->services(), [&](QWidget *parent) { return m_makeForm2(*archive, parent); });
+    w.show();
+    QStringList items;
+    for (const QAction *action : w.findChild<QMenu *>(QStringLiteral("MENU01"))->actions())
+        items.append(action->objectName() + QLatin1Char(' ') + action->text());
+    QCOMPARE(items, QStringList({"MENU0102 Zelvaro", "MENU0103 Riepilogo ore", "MENU0199 Fine"}));
+    auto *riepilogo = w.findChild<QAction *>(QStringLiteral("MENU0103"));
+    QVERIFY(!riepilogo->isEnabled()); // until the program gives the window's factory
+    int made = 0;
+    w.setSummaryWindowFactory([&](QWidget *parent) { return ++made, new QWidget(parent); });
+    riepilogo->trigger();
+    w.mdiArea()->setActiveSubWindow(w.form2Window());
+    riepilogo->trigger(); // brings the one window forward
+    QCOMPARE(made, 1);
+    QCOMPARE(w.mdiArea()->currentSubWindow(), w.summaryWindow());
+    QVERIFY(w.summaryWindow()->close());
+    riepilogo->trigger();
+    QCOMPARE(made, 2);
 }
 
 QTEST_MAIN(TestShell)

@@ -117,6 +117,39 @@ public:
     QString folder;
 };
 
+// File dialogs that answer from a script of paths ("" is a cancel) and record every dialog asked
+// for. A dialog without a scripted answer is recorded as unexpected and cancelled.
+class FakeFileDialog : public FileDialogService
+{
+public:
+    struct Asked
+    {
+        QString title, path, filter;
+    };
+    QString saveFileName(const QString &title, const QString &suggestedPath, const QString &filter) override
+    {
+        return answer(title, suggestedPath, filter);
+    }
+    QString openFileName(const QString &title, const QString &folder, const QString &filter) override
+    {
+        return answer(title, folder, filter);
+    }
+    QStringList script;
+    QList<Asked> asked;
+    QStringList unexpected;
+
+private:
+    QString answer(const QString &title, const QString &path, const QString &filter)
+    {
+        asked.append({title, path, filter});
+        if (script.isEmpty()) {
+            unexpected.append(title);
+            return {};
+        }
+        return script.takeFirst();
+    }
+};
+
 // All fakes wired together, with a Services bundle pointing at them.
 struct FakeServices
 {
@@ -125,7 +158,9 @@ struct FakeServices
     FakePointer pointer;
     FixedClock clock;
     FakeProgramEnd end;
-    Services services() { return Services{&messages, &beep, &pointer, &clock, &end}; }
+    ArchiveEvents events;
+    FakeFileDialog files;
+    Services services() { return Services{&messages, &beep, &pointer, &clock, &end, &events, &files}; }
 };
 
 } // namespace zelvaro::test
