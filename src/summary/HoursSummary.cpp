@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace zelvaro {
 
@@ -85,6 +86,8 @@ HoursSummary SummaryBuilder::finish()
     HoursSummary summary;
     std::sort(m_dated.begin(), m_dated.end(),
               [](const Dated &a, const Dated &b) { return a.julianDay < b.julianDay; });
+    qint64 monthEnd = std::numeric_limits<qint64>::min(); // the first day after the current month
+    qint64 weekEnd = monthEnd;
     for (auto it = m_dated.cbegin(); it != m_dated.cend();) {
         // One date, however many records it has.
         PeriodTotals day;
@@ -97,17 +100,23 @@ HoursSummary SummaryBuilder::finish()
             else
                 ++day.incomplete;
         }
-        const QDate date = QDate::fromJulianDay(julianDay);
-        int isoYear = 0;
-        const int week = date.weekNumber(&isoYear);
-        if (summary.years.isEmpty() || summary.years.back().year != date.year())
-            summary.years.append(YearTotals{date.year(), {}});
-        if (summary.months.isEmpty() || summary.months.back().month != date.month() ||
-            summary.months.back().year != date.year())
+        // Sorted dates leave a month or a week only forwards: the calendar is asked once for each.
+        if (julianDay >= monthEnd) {
+            const QDate date = QDate::fromJulianDay(julianDay);
+            const QDate first(date.year(), date.month(), 1);
+            monthEnd = first.addMonths(1).toJulianDay();
+            if (summary.years.isEmpty() || summary.years.back().year != date.year())
+                summary.years.append(YearTotals{date.year(), {}});
             summary.months.append(MonthTotals{date.year(), date.month(), {}});
-        if (summary.weeks.isEmpty() || summary.weeks.back().week != week ||
-            summary.weeks.back().isoYear != isoYear)
-            summary.weeks.append(WeekTotals{isoYear, week, date.addDays(1 - date.dayOfWeek()), {}});
+        }
+        if (julianDay >= weekEnd) {
+            const QDate date = QDate::fromJulianDay(julianDay);
+            int isoYear = 0;
+            const int week = date.weekNumber(&isoYear);
+            const QDate monday = date.addDays(1 - date.dayOfWeek());
+            weekEnd = monday.toJulianDay() + 7;
+            summary.weeks.append(WeekTotals{isoYear, week, monday, {}});
+        }
         addTo(summary.years.back().totals, day);
         addTo(summary.months.back().totals, day);
         addTo(summary.weeks.back().totals, day);

@@ -46,7 +46,7 @@ bool computePeriod(const QString &start, const QString &end, QString &box)
 
 } // namespace
 
-bool CALCOLA_ORE(BoxTexts &boxes, WeekAccumulators &week)
+bool CALCOLA_ORE(BoxTexts &boxes, WeekAccumulators &week, HoursMinutes *dayTotal)
 {
     const bool period1Complete = computePeriod(boxes.oraInizio1, boxes.oraFine1, boxes.totale1);
     computePeriod(boxes.oraInizio2, boxes.oraFine2, boxes.totale2);
@@ -71,6 +71,8 @@ bool CALCOLA_ORE(BoxTexts &boxes, WeekAccumulators &week)
         minutes -= 60 * carry;
     }
     writeDurationText(boxes.totaleGenerale, hours, minutes);
+    if (dayTotal)
+        *dayTotal = HoursMinutes{hours, minutes};
 
     // The running total carries whole hours but never borrows.
     week.hours = inRange(week.hours + hours);
