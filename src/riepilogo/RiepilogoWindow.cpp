@@ -126,6 +126,7 @@ RiepilogoWindow::RiepilogoWindow(Archive &archive, const Services &services, Lin
     m_grdGIORNI->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grdGIORNI->setTabKeyNavigation(false); // Tab leaves the table for the buttons
     m_grdGIORNI->verticalHeader()->hide();
+    m_grdGIORNI->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     m_lblPERIODO->setBuddy(m_grdGIORNI);
 
     m_cmdSTAMPA_FOGLIO = new QPushButton(QStringLiteral("Stampa foglio ore"), this);
@@ -152,6 +153,7 @@ RiepilogoWindow::RiepilogoWindow(Archive &archive, const Services &services, Lin
     buttons->addWidget(m_cmdSTAMPA_FOGLIO);
     buttons->addWidget(m_cmdESPORTA_CSV);
     auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(splitter);
     layout->addLayout(buttons);
     setTabOrder(m_tvwPERIODI, m_grdGIORNI);
@@ -255,15 +257,19 @@ void RiepilogoWindow::choose(QTreeWidgetItem *item)
     m_lblPERIODO->setText(caption);
 
     m_grdGIORNI->setRowCount(0);
+    m_grdGIORNI->clearSpans();
     m_grdGIORNI->setRowCount(int(m_sheet->rows.size()));
     for (int r = 0; r < m_grdGIORNI->rowCount(); ++r) {
         const SheetRow &row = m_sheet->rows.at(r);
+        const bool day = row.kind == SheetRow::Kind::Day;
         const QStringList cells = dayCells(*m_sheet, row);
         for (int c = 0; c < kDayColumns; ++c) {
-            auto *cell = new QTableWidgetItem(cells.at(c));
+            // A subtotal's name is put in once the columns fit the records: it spans the day and
+            // the six times.
+            auto *cell = new QTableWidgetItem(day || c != 1 ? cells.at(c) : QString());
             if (c != 1)
                 cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            if (row.kind != SheetRow::Kind::Day) {
+            if (!day) {
                 QFont bold = cell->font();
                 bold.setBold(true);
                 cell->setFont(bold);
@@ -272,6 +278,12 @@ void RiepilogoWindow::choose(QTreeWidgetItem *item)
         }
     }
     m_grdGIORNI->resizeColumnsToContents();
+    for (int r = 0; r < m_grdGIORNI->rowCount(); ++r) {
+        if (m_sheet->rows.at(r).kind == SheetRow::Kind::Day)
+            continue;
+        m_grdGIORNI->setSpan(r, 1, 1, 7);
+        m_grdGIORNI->item(r, 1)->setText(m_sheet->rows.at(r).label);
+    }
     m_cmdSTAMPA_FOGLIO->setEnabled(!key->invalidDates());
 }
 
