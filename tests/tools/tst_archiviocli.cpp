@@ -324,7 +324,7 @@ void tst_ArchivioCli::riepilogo()
 
     const QString csv = archive.folder() + QStringLiteral("/riepilogo.csv");
     const Run weeks =
-        runTool({QStringLiteral("riepilogo"), archive.path(), csv, QStringLiteral("--settimane")});
+        runTool({QStringLiteral("riepilogo"), archive.path(), QStringLiteral("--settimane"), csv});
     QVERIFY2(weeks.status == 0, describe(weeks));
     QCOMPARE(weeks.out,
              QStringLiteral("Scritto il riepilogo di 1 settimana in «") + csv + QStringLiteral("»\n"));
