@@ -117,37 +117,23 @@ public:
     QString folder;
 };
 
-// File dialogs that answer from a script of paths ("" is a cancel) and record every dialog asked
-// for. A dialog without a scripted answer is recorded as unexpected and cancelled.
+// File dialogs that answer from a script of paths ("" cancels) and record the path each one
+// proposed. A dialog with no answer scripted is recorded as unexpected and cancelled.
 class FakeFileDialog : public FileDialogService
 {
 public:
-    struct Asked
+    QString saveFileName(const QString &title, const QString &path, const QString &) override
     {
-        QString title, path, filter;
-    };
-    QString saveFileName(const QString &title, const QString &suggestedPath, const QString &filter) override
-    {
-        return answer(title, suggestedPath, filter);
+        proposed.append(path);
+        if (script.isEmpty())
+            unexpected.append(title);
+        return script.isEmpty() ? QString() : script.takeFirst();
     }
     QString openFileName(const QString &title, const QString &folder, const QString &filter) override
     {
-        return answer(title, folder, filter);
+        return saveFileName(title, folder, filter);
     }
-    QStringList script;
-    QList<Asked> asked;
-    QStringList unexpected;
-
-private:
-    QString answer(const QString &title, const QString &path, const QString &filter)
-    {
-        asked.append({title, path, filter});
-        if (script.isEmpty()) {
-            unexpected.append(title);
-            return {};
-        }
-        return script.takeFirst();
-    }
+    QStringList script, proposed, unexpected;
 };
 
 // All fakes wired together, with a Services bundle pointing at them.
