@@ -9,6 +9,7 @@
 #include "FakePrinter.h"
 #include "Fakes.h"
 #include "Form2.h"
+#include "HoursSummary.h"
 #include "LeadingNumber.h"
 #include "LockFileInstanceGuard.h"
 #include "MDIForm1.h"
@@ -278,6 +279,17 @@ int main(int argc, char **argv)
                 budget.check("list_fill", n, fill, 150, "ms");
                 budget.check("list_fill_vs_floor", n, fill / floor, 3, "x");
             }
+
+            // The whole summary: the one pass, then the months, the ISO weeks and the years.
+            HoursSummary summary;
+            const double summarize = medianMs([&] {
+                if (summarizeArchive(*archive, &summary).failed() || summary.total.records != n)
+                    fail(QStringLiteral("riepilogo"));
+            });
+            printMetric("riepilogo", n, summarize, "ms");
+            printMetric("riepilogo_vs_floor", n, summarize / floor, "x");
+            if (n == 100000)
+                budget.check("riepilogo_vs_floor", n, summarize / floor, 2, "x");
 
             auto *list = child<MovementListView>(form, "List1");
             int row = 0;

@@ -1,8 +1,10 @@
 #include "Archive.h"
 #include "Form2.h"
 #include "LockFileInstanceGuard.h"
+#include "MDIForm1.h"
 #include "QtLinePrinter.h"
 #include "QtServices.h"
+#include "RiepilogoWindow.h"
 #include "Startup.h"
 
 #include <QApplication>
@@ -75,20 +77,29 @@ int main(int argc, char *argv[])
     zelvaro::QtProgramFolder folder;
     zelvaro::QtProgramEnd end;
     zelvaro::QtClock clock;
-    const zelvaro::Services services{&messages, &beep, &pointer, &clock, &end};
+    zelvaro::ArchiveEvents events; // the hours window's writes, followed by the summary window
+    zelvaro::QtFileDialog files;
+    const zelvaro::Services services{&messages, &beep, &pointer, &clock, &end, &events, &files};
     const zelvaro::StartupServices startup{services, &instance, &folder};
     // Without a printer the list is saved as a PDF beside the archive.
     std::unique_ptr<zelvaro::QtLinePrinter> printer;
 
+    const auto printerFor = [&](const zelvaro::Archive &archive) -> zelvaro::QtLinePrinter & {
+        if (!printer)
+            printer = std::make_unique<zelvaro::QtLinePrinter>(QFileInfo(archive.path()).absolutePath(),
+                                                               [&clock] { return clock.now(); });
+        return *printer;
+    };
+
     const zelvaro::StartedProgram program =
         zelvaro::Main(startup, [&](zelvaro::Archive &archive, QWidget *parent) -> QWidget * {
-            if (!printer)
-                printer = std::make_unique<zelvaro::QtLinePrinter>(QFileInfo(archive.path()).absolutePath(),
-                                                                   [&clock] { return clock.now(); });
-            return new zelvaro::Form2(archive, services, *printer, parent);
+            return new zelvaro::Form2(archive, services, printerFor(archive), parent);
         });
     // QCoreApplication::exit() does nothing before the event loop runs: start-up's end is here.
     if (!program.running())
         return zelvaro::kStartupFailedStatus;
+    program.mainWindow->setSummaryWindowFactory([&](QWidget *parent) -> QWidget * {
+        return new zelvaro::RiepilogoWindow(*program.archive, services, printerFor(*program.archive), parent);
+    });
     return app.exec();
 }

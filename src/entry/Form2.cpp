@@ -1,6 +1,7 @@
 #include "Form2.h"
 
 #include "Archive.h"
+#include "ComputedDays.h"
 #include "EntryChecks.h"
 #include "LeadingNumber.h"
 #include "LinePrinter.h"
@@ -161,9 +162,11 @@ Form2::Form2(Archive &archive, const Services &services, LinePrinter &printer, Q
     setFont(windowFont());
     buildControls();
 
-    // Form_Load
+    // Form_Load. Only here do the boxes take the last listed day, so that "Nuovo" right after the
+    // start proposes its times; the later reloads leave them alone.
     m_week.reset();
-    CARICA_LISTA_MOV();
+    if (fillList())
+        showLastListedDay();
     PROTEGGE_CAMPI_MOV_MAG();
 }
 
@@ -370,43 +373,65 @@ void Form2::reportInvalidKey(const QString &key)
 
 void Form2::CARICA_LISTA_MOV()
 {
+    fillList();
+}
+
+bool Form2::fillList()
+{
     m_services.pointer->setBusy(true);
 
     QList<QString> lines;
     QList<qint64> numbers;
     lines.reserve(m_model->rowCount() + 1);
     numbers.reserve(m_model->rowCount() + 1);
-    // The fill computes each day on its own holder: the window keeps showing what it showed, but
-    // for the running total of all listed days.
-    BoxTexts holder;
-    holder.totaleGenSettimana = m_txtTOTALE_GEN_SETTIMANA->text();
+    // The fill computes on its own holder: the window keeps showing what it showed (the number box
+    // may name another record), but for the running total of all listed days.
+    copyText(m_listHolder.totaleGenSettimana, m_txtTOTALE_GEN_SETTIMANA->text());
     QString lastNumber;
-    const ArchiveError error = m_archive.forEachListed([&](const HoursRecord &record) {
-        setTimes(holder, record.oraInizio1, record.oraFine1, record.oraInizio2, record.oraFine2,
-                 record.oraInizio3, record.oraFine3);
-        CALCOLA_ORE(holder, m_week);
-        lines.append(movementLine(record));
-        numbers.append(recordNumberFromKey(record.numMov).value_or(0));
-        copyText(lastNumber, record.numMov);
-    });
+    const ArchiveError error =
+        forEachComputedDay(m_archive, m_listHolder, m_week, [&](const ComputedDay &day) {
+            lines.append(movementLine(day.record));
+            numbers.append(recordNumberFromKey(day.record.numMov).value_or(0));
+            copyText(lastNumber, day.record.numMov);
+        });
     if (error) {
         // The list keeps the lines it showed: nothing half-filled.
         m_services.pointer->setBusy(false);
         report(error);
-        return;
+        return false;
     }
 
     m_model->setLines(std::move(lines), std::move(numbers));
-    if (m_model->rowCount() == 0) {
+    const bool listed = m_model->rowCount() > 0;
+    if (!listed) {
         m_current = CurrentRecord{};
         m_services.messages->show(QStringLiteral("Archivio vuoto !"), QString(),
                                   MessageBoxService::Icon::None, MessageBoxService::Buttons::Ok);
     } else {
         m_recordKey = lastNumber;
-        if (holder.totaleGenSettimana != m_txtTOTALE_GEN_SETTIMANA->text())
-            m_txtTOTALE_GEN_SETTIMANA->setText(holder.totaleGenSettimana);
+        if (m_listHolder.totaleGenSettimana != m_txtTOTALE_GEN_SETTIMANA->text())
+            m_txtTOTALE_GEN_SETTIMANA->setText(m_listHolder.totaleGenSettimana);
     }
     m_services.pointer->setBusy(false);
+    return listed;
+}
+
+void Form2::showLastListedDay()
+{
+    const BoxTexts &last = m_listHolder;
+    m_txtORA_INIZIO1->setText(last.oraInizio1);
+    m_txtORA_FINE1->setText(last.oraFine1);
+    m_txtORA_INIZIO2->setText(last.oraInizio2);
+    m_txtORA_FINE2->setText(last.oraFine2);
+    m_txtORA_INIZIO3->setText(last.oraInizio3);
+    m_txtORA_FINE3->setText(last.oraFine3);
+    showReadOuts(last);
+}
+
+void Form2::notifyArchiveChanged()
+{
+    if (m_services.events)
+        emit m_services.events->changed();
 }
 
 bool Form2::LEGGE_MOV()
@@ -584,6 +609,7 @@ void Form2::cmdCONFERMA_Click()
     m_week.reset();
     CARICA_LISTA_MOV();
     PROTEGGE_CAMPI_MOV_MAG();
+    notifyArchiveChanged();
 }
 
 void Form2::Command1_Click()
@@ -610,6 +636,7 @@ void Form2::Command1_Click()
     }
     m_week.reset();
     CARICA_LISTA_MOV();
+    notifyArchiveChanged();
 }
 
 void Form2::Command2_Click()

@@ -83,6 +83,12 @@ private:
 
     BoxTexts boxTexts() const;
     void showReadOuts(const BoxTexts &texts);
+    // CARICA_LISTA_MOV; true when it listed at least one record.
+    bool fillList();
+    // The load step's copy of the list holder's times and durations into the boxes.
+    void showLastListedDay();
+    // Tells the windows that follow the archive that a write or a deletion went through.
+    void notifyArchiveChanged();
 
     void refuse(const QString &message);
     void report(int code, const QString &text);
@@ -94,6 +100,7 @@ private:
     LinePrinter &m_printer;
 
     WeekAccumulators m_week;
+    BoxTexts m_listHolder; // what the list fill computes on; its buffers live from fill to fill
     QString m_recordKey;
     CurrentRecord m_current;
     PendingError m_pending;

@@ -1,6 +1,6 @@
 #include "Printout.h"
 
-#include "CalcolaOre.h"
+#include "ComputedDays.h"
 #include "PrintLine.h"
 
 namespace zelvaro {
@@ -8,16 +8,9 @@ namespace zelvaro {
 ArchiveError hoursListLines(Archive &archive, QStringList *lines)
 {
     lines->clear();
-    WeekAccumulators week;
-    BoxTexts boxes;
-    return archive.forEachListed([&](const HoursRecord &record) {
-        setTimes(boxes, record.oraInizio1, record.oraFine1, record.oraInizio2, record.oraFine2,
-                 record.oraInizio3, record.oraFine3);
-        // A record whose period 1 has no duration leaves the day and running totals of the
-        // record before it in `boxes`, and its line prints them.
-        CALCOLA_ORE(boxes, week);
-        lines->append(printLine(record, boxes));
-    });
+    // A record whose period 1 is incomplete prints an empty day total and the running total so far.
+    return forEachComputedDay(
+        archive, [&](const ComputedDay &day) { lines->append(printLine(day.record, day.boxes)); });
 }
 
 PrintResult printHoursList(Archive &archive, LinePrinter &printer)

@@ -8,7 +8,8 @@
 namespace zelvaro {
 
 // The lines of the hours list: one per record with NUM_MOV > 0, in increasing number order, each
-// with its period durations, day total and the running total of this pass (which starts from 0).
+// with its period durations, day total (empty when period 1 is incomplete) and the running total of
+// this pass (which starts from 0).
 // Computes on its own box texts and accumulators: nothing of a window is read or written.
 // On an archive failure `lines` holds what was read before it and the error is returned.
 ArchiveError hoursListLines(Archive &archive, QStringList *lines);

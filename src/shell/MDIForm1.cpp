@@ -16,12 +16,12 @@ namespace zelvaro {
 
 namespace {
 
-// The child window that holds Form2: reports the moment its close is accepted, so the open flag
-// falls before the deferred deletion and the menu item can open a fresh one at once.
-class Form2SubWindow : public QMdiSubWindow
+// A child window that reports the moment its close is accepted, so the open flag falls before the
+// deferred deletion and the menu item can open a fresh one at once.
+class ChildSubWindow : public QMdiSubWindow
 {
 public:
-    explicit Form2SubWindow(std::function<void(QMdiSubWindow *)> closed) : m_closed(std::move(closed))
+    explicit ChildSubWindow(std::function<void(QMdiSubWindow *)> closed) : m_closed(std::move(closed))
     {
         setAttribute(Qt::WA_DeleteOnClose);
     }
@@ -65,6 +65,10 @@ MDIForm1::MDIForm1(Archive &archive, const Services &services, Form2Factory make
     QAction *zelvaro = gestione->addAction(QStringLiteral("Zelvaro"));
     zelvaro->setObjectName(QStringLiteral("MENU0102"));
     connect(zelvaro, &QAction::triggered, this, &MDIForm1::MENU0102_Click);
+    m_summaryAction = gestione->addAction(QStringLiteral("Riepilogo ore"));
+    m_summaryAction->setObjectName(QStringLiteral("MENU0103"));
+    m_summaryAction->setEnabled(false);
+    connect(m_summaryAction, &QAction::triggered, this, &MDIForm1::MENU0103_Click);
     QAction *fine = gestione->addAction(QStringLiteral("Fine"));
     fine->setObjectName(QStringLiteral("MENU0199"));
     connect(fine, &QAction::triggered, this, &MDIForm1::MENU0199_Click);
@@ -104,7 +108,7 @@ void MDIForm1::MENU0102_Click()
         return;
     }
     m_form2Open = true;
-    auto *window = new Form2SubWindow([this](QMdiSubWindow *closed) { form2WindowGone(closed); });
+    auto *window = new ChildSubWindow([this](QMdiSubWindow *closed) { form2WindowGone(closed); });
     window->setObjectName(QStringLiteral("Form2Window"));
     QWidget *form2 = m_makeForm2 ? m_makeForm2(window) : nullptr;
     if (!form2) {
@@ -134,6 +138,42 @@ void MDIForm1::form2WindowGone(QMdiSubWindow *window)
         return;
     m_form2Window = nullptr;
     m_form2Open = false;
+}
+
+void MDIForm1::setSummaryWindowFactory(SummaryWindowFactory makeSummary)
+{
+    m_makeSummary = std::move(makeSummary);
+    m_summaryAction->setEnabled(bool(m_makeSummary));
+}
+
+void MDIForm1::MENU0103_Click()
+{
+    if (m_summaryWindow) {
+        m_mdiArea->setActiveSubWindow(m_summaryWindow);
+        m_summaryWindow->raise();
+        return;
+    }
+    if (!m_makeSummary)
+        return;
+    auto *window = new ChildSubWindow([this](QMdiSubWindow *closed) { summaryWindowGone(closed); });
+    window->setObjectName(QStringLiteral("RiepilogoWindow"));
+    QWidget *summary = m_makeSummary(window);
+    if (!summary) {
+        delete window;
+        return;
+    }
+    m_summaryWindow = window;
+    window->setWidget(summary);
+    connect(window, &QObject::destroyed, this, [this, window] { summaryWindowGone(window); });
+    m_mdiArea->addSubWindow(window);
+    window->show();
+    m_mdiArea->setActiveSubWindow(window);
+}
+
+void MDIForm1::summaryWindowGone(QMdiSubWindow *window)
+{
+    if (window == m_summaryWindow)
+        m_summaryWindow = nullptr;
 }
 
 void MDIForm1::MENU0199_Click()

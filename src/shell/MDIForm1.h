@@ -15,8 +15,8 @@ namespace zelvaro {
 class Archive;
 
 // The main window: a multiple-document frame whose client area hosts the hours entry window
-// Form2, with the menus "Gestione" (MENU01) and "&Windows" (mnuWindows). Loading it (the
-// constructor) opens Form2 at once.
+// Form2 and the summary window, with the menus "Gestione" (MENU01) and "&Windows" (mnuWindows).
+// Loading it (the constructor) opens Form2 at once.
 class MDIForm1 : public QMainWindow
 {
     Q_OBJECT
@@ -24,6 +24,8 @@ class MDIForm1 : public QMainWindow
 public:
     // Makes a new Form2 for the given parent; it must return a fresh widget every call.
     using Form2Factory = std::function<QWidget *(QWidget *parent)>;
+    // Makes a new summary window ("Riepilogo ore") for the given parent.
+    using SummaryWindowFactory = std::function<QWidget *(QWidget *parent)>;
 
     // Client area in twips; 15 twips make one pixel.
     static constexpr int kClientWidthTwips = 10740;
@@ -40,6 +42,11 @@ public:
 
     // "Zelvaro": brings Form2 forward when it is open, else makes and shows a fresh one.
     void MENU0102_Click();
+    // "Riepilogo ore": brings the summary window forward when it is open, else makes and shows one.
+    // The item is disabled until a factory is set.
+    void MENU0103_Click();
+    void setSummaryWindowFactory(SummaryWindowFactory makeSummary);
+    QMdiSubWindow *summaryWindow() const { return m_summaryWindow; }
     // "Fine": ends the program at once; no window closes and the archive is not closed.
     void MENU0199_Click();
 
@@ -53,6 +60,7 @@ private:
     void MDIForm_Unload();
     void fillWindowList();
     void form2WindowGone(QMdiSubWindow *window);
+    void summaryWindowGone(QMdiSubWindow *window);
     // Names what a child window brings along (its window menu) for a screen reader.
     void adopt(QMdiSubWindow *window);
 
@@ -63,6 +71,9 @@ private:
     QMenu *m_windowsMenu = nullptr;
     bool m_form2Open = false;
     QMdiSubWindow *m_form2Window = nullptr;
+    SummaryWindowFactory m_makeSummary;
+    QAction *m_summaryAction = nullptr;
+    QMdiSubWindow *m_summaryWindow = nullptr;
 };
 
 } // namespace zelvaro

@@ -75,6 +75,19 @@ public:
     virtual void endProgram(int status = 0) = 0;
 };
 
+// The system's dialogs for choosing a file. Each returns the path chosen, or the empty text when the
+// user cancels. `filter` is in Qt's form ("File CSV (*.csv)").
+class FileDialogService
+{
+public:
+    virtual ~FileDialogService() = default;
+    // A file to write, starting from `suggestedPath`; asks before replacing an existing file.
+    virtual QString saveFileName(const QString &title, const QString &suggestedPath,
+                                 const QString &filter) = 0;
+    // An existing file to read, starting in `folder`.
+    virtual QString openFileName(const QString &title, const QString &folder, const QString &filter) = 0;
+};
+
 // Tells the windows that follow the archive that another window has just changed it.
 class ArchiveEvents : public QObject
 {
@@ -91,7 +104,8 @@ struct Services
     BusyPointer *pointer = nullptr;
     Clock *clock = nullptr;
     ProgramEnd *end = nullptr;
-    ArchiveEvents *events = nullptr; // may be null: nothing follows the archive
+    ArchiveEvents *events = nullptr;    // may be null: nothing follows the archive
+    FileDialogService *files = nullptr; // may be null for windows that choose no file
 };
 
 } // namespace zelvaro

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -86,6 +87,16 @@ QDateTime QtClock::now() const
 QString QtProgramFolder::path() const
 {
     return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+}
+
+QString QtFileDialog::saveFileName(const QString &title, const QString &suggestedPath, const QString &filter)
+{
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, suggestedPath, filter);
+}
+
+QString QtFileDialog::openFileName(const QString &title, const QString &folder, const QString &filter)
+{
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), title, folder, filter);
 }
 
 void QtProgramEnd::endProgram(int status)

@@ -50,6 +50,14 @@ public:
     QString path() const override;
 };
 
+// QFileDialog's own dialogs, over the active window.
+class QtFileDialog : public FileDialogService
+{
+public:
+    QString saveFileName(const QString &title, const QString &suggestedPath, const QString &filter) override;
+    QString openFileName(const QString &title, const QString &folder, const QString &filter) override;
+};
+
 // Leaves the event loop with the given status; the windows are destroyed as main() returns,
 // without running their closing steps.
 class QtProgramEnd : public ProgramEnd

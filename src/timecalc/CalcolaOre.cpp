@@ -46,14 +46,14 @@ bool computePeriod(const QString &start, const QString &end, QString &box)
 
 } // namespace
 
-void CALCOLA_ORE(BoxTexts &boxes, WeekAccumulators &week)
+bool CALCOLA_ORE(BoxTexts &boxes, WeekAccumulators &week, HoursMinutes *dayTotal)
 {
     const bool period1Complete = computePeriod(boxes.oraInizio1, boxes.oraFine1, boxes.totale1);
     computePeriod(boxes.oraInizio2, boxes.oraFine2, boxes.totale2);
     computePeriod(boxes.oraInizio3, boxes.oraFine3, boxes.totale3);
     // A complete period 1 shorter than one hour ("0 h / 45 Min.") still makes a day.
     if (!period1Complete)
-        return;
+        return false;
 
     // The day total is read back from the period texts, an emptied one counting as 0.
     const HoursMinutes p1 = readDuration(boxes.totale1);
@@ -71,6 +71,8 @@ void CALCOLA_ORE(BoxTexts &boxes, WeekAccumulators &week)
         minutes -= 60 * carry;
     }
     writeDurationText(boxes.totaleGenerale, hours, minutes);
+    if (dayTotal)
+        *dayTotal = HoursMinutes{hours, minutes};
 
     // The running total carries whole hours but never borrows.
     week.hours = inRange(week.hours + hours);
@@ -81,6 +83,7 @@ void CALCOLA_ORE(BoxTexts &boxes, WeekAccumulators &week)
         week.hours = inRange(week.hours + carry);
     }
     writeDurationText(boxes.totaleGenSettimana, week.hours, week.minutes);
+    return true;
 }
 
 void copyText(QString &to, QStringView from)

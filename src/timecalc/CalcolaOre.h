@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TimeValues.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -39,6 +41,8 @@ struct WeekAccumulators
 // entries of `boxes`. A period whose start or end reads as 0 is incomplete: its duration text is
 // emptied. When period 1 is complete the day total is written and added to `week`, and the
 // running total is written; otherwise day total, running total and `week` keep what they held.
-void CALCOLA_ORE(BoxTexts &boxes, WeekAccumulators &week);
+// Returns whether the day made a total (period 1 complete); when it did, `dayTotal` (if given)
+// receives it as the text shows it.
+bool CALCOLA_ORE(BoxTexts &boxes, WeekAccumulators &week, HoursMinutes *dayTotal = nullptr);
 
 } // namespace zelvaro

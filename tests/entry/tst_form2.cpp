@@ -388,7 +388,9 @@ private slots:
                  (QStringList{u"1          01/02/2003          8         12"_s + k44,
                               u"3          03/02/2003         14         18         19         20"_s +
                                   QString(22, u' ')}));
-        QCOMPARE(boxTexts(), fields(u"||||||||||||||9 h / 0 Min."_s));
+        // The load alone shows the last listed day, so that "Nuovo" proposes its times.
+        QCOMPARE(boxTexts(),
+                 fields(u"||||14|18|19|20|||4 h / 0 Min.|1 h / 0 Min.||5 h / 0 Min.|9 h / 0 Min."_s));
         pick(0);
         type("txtORA_FINE1", u"13"_s);
         click("cmdCONFERMA");

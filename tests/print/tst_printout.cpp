@@ -58,10 +58,10 @@ void TestPrintout::runningTotals_data()
     QTest::newRow("fewer periods after more")
         << QStringList{"8|12|13|17|20|21.15", "8|12.45"}
         << QStringList{"9 h / 15 Min.|9 h / 15 Min.", "4 h / 45 Min.|14 h / 0 Min."} << QList<int>{188, 90};
-    QTest::newRow("period 1 incomplete keeps the totals before it, under an hour adds")
+    QTest::newRow("period 1 incomplete: no day total, running total kept; under an hour adds")
         << QStringList{"8|12.30|14|18", "||9|10", "8|8.45", "7.15|16.50"}
-        << QStringList{"8 h / 30 Min.|8 h / 30 Min.", "8 h / 30 Min.|8 h / 30 Min.",
-                       "0 h / 45 Min.|9 h / 15 Min.", "9 h / 35 Min.|18 h / 50 Min."}
+        << QStringList{"8 h / 30 Min.|8 h / 30 Min.", "|8 h / 30 Min.", "0 h / 45 Min.|9 h / 15 Min.",
+                       "9 h / 35 Min.|18 h / 50 Min."}
         << QList<int>{150, 150, 90, 90};
     QTest::newRow("empty archive: an empty document") << QStringList{} << QStringList{} << QList<int>{};
 }

@@ -77,6 +77,7 @@ private slots:
     void qtServices();
     void mainWindow_data();
     void mainWindow();
+    void summaryMenu();
 
 private:
     const HoursWindowFactory m_makeForm2 = [this](Archive &archive, QWidget *parent) -> QWidget * {
@@ -465,6 +466,27 @@ void TestShell::mainWindow()
     QCOMPARE(m_fakes->end.count, ends);
     if (steps.contains(QLatin1Char('Z')))
         QCOMPARE(w.mdiArea()->currentSubWindow(), w.form2Window());
+}
+
+void TestShell::summaryMenu()
+{
+    TempArchive temp;
+    ArchiveError error;
+    const std::unique_ptr<Archive> archive = Archive::open(temp.path(), &error);
+    MDIForm1 w(*archive, m_fakes->services(), [&](QWidget *parent) { return m_makeForm2(*archive, parent); });
+    auto *riepilogo = w.findChild<QAction *>(QStringLiteral("MENU0103"));
+    // Between "Zelvaro" and "Fine", disabled until the program hands over the window's factory.
+    QCOMPARE(w.findChild<QMenu *>(QStringLiteral("MENU01"))->actions().indexOf(riepilogo), 1);
+    QVERIFY(riepilogo->text() == QStringLiteral("Riepilogo ore") && !riepilogo->isEnabled());
+    int made = 0;
+    w.setSummaryWindowFactory([&](QWidget *parent) { return ++made, new QWidget(parent); });
+    riepilogo->trigger();
+    w.mdiArea()->setActiveSubWindow(w.form2Window());
+    riepilogo->trigger(); // brings the one window forward
+    QCOMPARE(w.mdiArea()->currentSubWindow(), w.summaryWindow());
+    QVERIFY(w.summaryWindow()->close());
+    riepilogo->trigger();
+    QCOMPARE(made, 2);
 }
 
 QTEST_MAIN(TestShell)

@@ -117,6 +117,25 @@ public:
     QString folder;
 };
 
+// File dialogs that answer from a script of paths ("" cancels) and record the path each one
+// proposed. A dialog with no answer scripted is recorded as unexpected and cancelled.
+class FakeFileDialog : public FileDialogService
+{
+public:
+    QString saveFileName(const QString &title, const QString &path, const QString &) override
+    {
+        proposed.append(path);
+        if (script.isEmpty())
+            unexpected.append(title);
+        return script.isEmpty() ? QString() : script.takeFirst();
+    }
+    QString openFileName(const QString &title, const QString &folder, const QString &filter) override
+    {
+        return saveFileName(title, folder, filter);
+    }
+    QStringList script, proposed, unexpected;
+};
+
 // All fakes wired together, with a Services bundle pointing at them.
 struct FakeServices
 {
@@ -125,7 +144,9 @@ struct FakeServices
     FakePointer pointer;
     FixedClock clock;
     FakeProgramEnd end;
-    Services services() { return Services{&messages, &beep, &pointer, &clock, &end}; }
+    ArchiveEvents events;
+    FakeFileDialog files;
+    Services services() { return Services{&messages, &beep, &pointer, &clock, &end, &events, &files}; }
 };
 
 } // namespace zelvaro::test

@@ -200,6 +200,24 @@ void tst_ArchivioCli::failureOrReportTouchesNothing_data()
         << QStringList{"esporta", "@ZELVARO_97.mdb", "@VECCHIO.mdb"}
         << readBytes(dataPath("mov_mag_97_testo.mdb")) << 1 << "è un archivio: non viene sovrascritto";
 
+    // Worked by hand: March 2004 has days 1, 2, 4 and 5 (485, 540, -1200 and 90 minutes, week 10 from
+    // Monday 1 March) and day 3 incomplete; "20;04" and "7\r\nbis" make no date (45 and 240 minutes),
+    // nor does the all-null row, incomplete.
+    QTest::newRow("riepilogo: by month")
+        << QStringList{"riepilogo", "@ZELVARO_97.mdb"} << none << 0
+        << "Mese;Giorni;Incompleti;Minuti;Ore;Ore decimali\r\n2004;3;4;1;-85;'-1 h "
+           "/ -25 Min.;-1,42\r\nData non valida;;2;1;285;4 h / 45 Min.;4,75\r\n"
+           "Totale;;6;2;200;3 h / 20 Min.;3,33\r\n";
+    QTest::newRow("riepilogo: by week")
+        << QStringList{"riepilogo", "@ZELVARO_97.mdb", "--settimane"} << none << 0
+        << "Ore decimali\r\n2004;10;01/03/2004;07/03/2004;4;1;-85;'-1 h / -25 Min.;"
+           "-1,42\r\nData non valida;;;;2;1;285";
+    QTest::newRow("riepilogo: onto its own archive")
+        << QStringList{"riepilogo", "--settimane", "@ZELVARO_97.mdb", "@ZELVARO_97.mdb"} << none << 1
+        << "è un archivio: non viene sovrascritto";
+    QTest::newRow("riepilogo: argument too many")
+        << QStringList{"riepilogo", "@ZELVARO_97.mdb", "a.csv", "b.csv"} << none << 2 << "troppi argomenti";
+
     const QStringList testo{"importa", ":mov_mag_97_testo.mdb"};
     QTest::newRow("importa: existing destination")
         << testo + QStringList{"@ESISTENTE.txt"} << none << 1 << "esiste già e non viene toccata";

@@ -7,7 +7,9 @@
 #include "ArchiveRepair.h"
 #include "FileHead.h"
 #include "HoursExport.h"
+#include "HoursSummary.h"
 #include "SafeNewFile.h"
+#include "SummaryCsv.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -32,6 +34,8 @@ Comandi:
   importa ORIGINE.mdb DESTINAZIONE    porta la tabella MOV_MAG di un archivio
                                       Access in un archivio nuovo
   esporta ARCHIVIO [FILE.csv]         scrive le ore in CSV per un foglio di calcolo
+  riepilogo ARCHIVIO [FILE.csv]       scrive in CSV i totali delle ore per mese
+                                      (o per settimana, con --settimane)
   verifica ARCHIVIO                   controlla l'archivio
   ripara DANNEGGIATO NUOVO            salva in un archivio nuovo le righe ancora
                                       leggibili di un archivio danneggiato
@@ -75,6 +79,25 @@ Il file è per un foglio di calcolo italiano: UTF-8 con BOM, campi separati da
 ';', righe terminate da CR LF, una riga di intestazione. Un testo che inizia
 con =, +, -, @, una tabulazione o un ritorno a capo, e non è un numero, riceve
 un apostrofo davanti, perché il foglio di calcolo non lo prenda per una formula.
+Senza FILE.csv scrive sullo standard output. FILE.csv viene sostituito per
+intero solo a lavoro finito; un file che è un archivio non viene sovrascritto.
+)";
+
+const char kRiepilogoHelp[] = R"(Uso: zelvaro-archivio riepilogo [--settimane] ARCHIVIO [FILE.csv]
+
+Scrive in CSV il riepilogo delle ore dei movimenti che la finestra elenca, una
+riga per mese in ordine di data:
+  Anno;Mese;Giorni;Incompleti;Minuti;Ore;Ore decimali
+Con --settimane una riga per settimana ISO 8601, dal lunedì alla domenica:
+  Anno ISO;Settimana;Dal;Al;Giorni;Incompleti;Minuti;Ore;Ore decimali
+Seguono la riga "Data non valida", se ci sono movimenti il cui anno, mese o
+giorno non formano una data vera, e la riga "Totale".
+Giorni sono le date con almeno un movimento con il 1° periodo completo;
+Incompleti i movimenti con il 1° periodo incompleto, che contano 0 minuti.
+Minuti e Ore sono la somma dei totali del giorno calcolati come nella finestra;
+Ore decimali ha due decimali con la virgola.
+Il file è per un foglio di calcolo italiano: UTF-8 con BOM, campi separati da
+';', righe terminate da CR LF, una riga di intestazione.
 Senza FILE.csv scrive sullo standard output. FILE.csv viene sostituito per
 intero solo a lavoro finito; un file che è un archivio non viene sovrascritto.
 )";
@@ -197,35 +220,40 @@ int importa(const QStringList &args, QIODevice &out, QIODevice &err)
     return kExitOk;
 }
 
-int esporta(const QStringList &args, QIODevice &out, QIODevice &err)
+// Opens the archive for reading; on failure reports it and returns null.
+std::unique_ptr<Archive> openForReading(const QString &path, QIODevice &err)
 {
-    const QString &path = args.at(0);
     ArchiveError error;
-    const std::unique_ptr<Archive> archive = Archive::open(path, &error, Archive::OpenMode::ReadOnly);
+    std::unique_ptr<Archive> archive = Archive::open(path, &error, Archive::OpenMode::ReadOnly);
     if (!archive)
-        return fail(err, QStringLiteral("impossibile aprire l'archivio ") + quoted(path) +
-                             QStringLiteral(": ") + lowerFirst(error.text));
-    QList<ExportRow> rows;
-    error = collectExportRows(*archive, &rows);
-    if (error.failed())
-        return fail(err, QStringLiteral("errore nella lettura di ") + quoted(path) + QStringLiteral(": ") +
-                             lowerFirst(error.text));
-    archive->close();
-    const QByteArray csv = exportCsv(rows);
-    if (args.size() < 2) {
+        fail(err, QStringLiteral("impossibile aprire l'archivio ") + quoted(path) + QStringLiteral(": ") +
+                      lowerFirst(error.text));
+    return archive;
+}
+
+int readFailure(QIODevice &err, const QString &path, const ArchiveError &error)
+{
+    return fail(err, QStringLiteral("errore nella lettura di ") + quoted(path) + QStringLiteral(": ") +
+                         lowerFirst(error.text));
+}
+
+// Writes `csv` to standard output, or whole to `target` when it is given (never over an archive),
+// then says `done` followed by the file's name.
+int writeCsv(const QByteArray &csv, const QString &target, const QString &done, QIODevice &out,
+             QIODevice &err)
+{
+    if (target.isEmpty()) {
         if (out.write(csv) != csv.size())
             return fail(err, QStringLiteral("impossibile scrivere sullo standard output"));
         return kExitOk;
     }
-
-    const QString &target = args.at(1);
     const FileHead head = readFileHead(target);
     if (head.kind == FileKind::Sqlite || head.kind == FileKind::Access)
         return fail(err, quoted(target) + QStringLiteral(" è un archivio: non viene sovrascritto"));
     if (head.kind == FileKind::Folder)
         return fail(err, quoted(target) + QStringLiteral(" è una cartella"));
     SafeNewFile file(target, SafeNewFile::Existing::Replace);
-    error = file.create();
+    ArchiveError error = file.create();
     if (!error.failed())
         error = file.write(csv);
     if (!error.failed())
@@ -233,9 +261,47 @@ int esporta(const QStringList &args, QIODevice &out, QIODevice &err)
     if (error.failed())
         return fail(err, QStringLiteral("impossibile scrivere ") + quoted(target) + QStringLiteral(": ") +
                              lowerFirst(error.text));
-    writeLine(out, QStringLiteral("Esportati ") + QString::number(rows.size()) +
-                       QStringLiteral(" movimenti in ") + quoted(target));
+    writeLine(out, done + quoted(target));
     return kExitOk;
+}
+
+int esporta(const QStringList &args, QIODevice &out, QIODevice &err)
+{
+    const QString &path = args.at(0);
+    const std::unique_ptr<Archive> archive = openForReading(path, err);
+    if (!archive)
+        return kExitFailure;
+    QList<ExportRow> rows;
+    if (const ArchiveError error = collectExportRows(*archive, &rows); error.failed())
+        return readFailure(err, path, error);
+    archive->close();
+    return writeCsv(exportCsv(rows), args.value(1),
+                    QStringLiteral("Esportati ") + QString::number(rows.size()) +
+                        QStringLiteral(" movimenti in "),
+                    out, err);
+}
+
+const QString kSettimane = QStringLiteral("--settimane");
+
+int riepilogo(const QStringList &options, QIODevice &out, QIODevice &err)
+{
+    QStringList args = options;
+    const bool weeks = args.removeAll(kSettimane) > 0;
+    const QString &path = args.at(0);
+    const std::unique_ptr<Archive> archive = openForReading(path, err);
+    if (!archive)
+        return kExitFailure;
+    HoursSummary summary;
+    if (const ArchiveError error = summarizeArchive(*archive, &summary); error.failed())
+        return readFailure(err, path, error);
+    archive->close();
+    const qsizetype groups = weeks ? summary.weeks.size() : summary.months.size();
+    const QString what = weeks ? (groups == 1 ? QStringLiteral(" settimana") : QStringLiteral(" settimane"))
+                               : (groups == 1 ? QStringLiteral(" mese") : QStringLiteral(" mesi"));
+    return writeCsv(summaryCsv(summary, weeks ? SummaryRows::Weeks : SummaryRows::Months), args.value(1),
+                    QStringLiteral("Scritto il riepilogo di ") + QString::number(groups) + what +
+                        QStringLiteral(" in "),
+                    out, err);
 }
 
 int verifica(const QStringList &args, QIODevice &out, QIODevice &err)
@@ -314,6 +380,7 @@ struct Command
     const char *help;
     int minArguments, maxArguments;
     std::function<int(const QStringList &, QIODevice &, QIODevice &)> run;
+    QStringList options = {}; // words that may stand anywhere and do not count as arguments
 };
 
 const QList<Command> &commands()
@@ -322,6 +389,7 @@ const QList<Command> &commands()
         {QStringLiteral("crea"), kCreaHelp, 1, 1, crea},
         {QStringLiteral("importa"), kImportaHelp, 2, 2, importa},
         {QStringLiteral("esporta"), kEsportaHelp, 1, 2, esporta},
+        {QStringLiteral("riepilogo"), kRiepilogoHelp, 1, 2, riepilogo, {kSettimane}},
         {QStringLiteral("verifica"), kVerificaHelp, 1, 1, verifica},
         {QStringLiteral("ripara"), kRiparaHelp, 2, 2, ripara},
         {QStringLiteral("copia"), kCopiaHelp, 2, 2, copia},
@@ -354,10 +422,13 @@ int runArchivio(const QStringList &arguments, QIODevice &out, QIODevice &err)
             write(out, QString::fromUtf8(command.help));
             return kExitOk;
         }
-        if (args.size() < command.minArguments)
+        qsizetype words = args.size();
+        for (const QString &option : command.options)
+            words -= args.count(option);
+        if (words < command.minArguments)
             return usageError(err, name,
                               QStringLiteral("argomenti mancanti per \"") + name + QLatin1Char('"'));
-        if (args.size() > command.maxArguments)
+        if (words > command.maxArguments)
             return usageError(err, name, QStringLiteral("troppi argomenti per \"") + name + QLatin1Char('"'));
         if (name == QLatin1String("importa") && !accessImportAvailable())
             return fail(err, importAccessArchive(args.at(0), args.at(1)).error);

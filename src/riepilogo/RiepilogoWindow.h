@@ -1,0 +1,66 @@
+#pragma once
+
+#include "LinePrinter.h"
+#include "PlatformServices.h"
+#include "Timesheet.h"
+
+#include <QWidget>
+
+#include <optional>
+
+class QLabel;
+class QPushButton;
+class QTableWidget;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace zelvaro {
+
+class Archive;
+
+// The printed timesheet of one month: "ZELVARO - foglio ore MM/AAAA", PDF "ZELVARO_foglio_AAAA_MM_...".
+PrintDocument timesheetDocument(const SheetKey &key);
+
+// "Riepilogo ore": the years with their months (and the records without a valid date) with days
+// and hours; the chosen month's records with a subtotal per ISO week and the month's total; the
+// buttons "Stampa foglio ore" and "Esporta CSV…". It reads the archive again whenever the hours
+// window reports a change. `archive`, the services (the file dialogs among them) and `printer`
+// must outlive the window.
+class RiepilogoWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    RiepilogoWindow(Archive &archive, const Services &services, LinePrinter &printer,
+                    QWidget *parent = nullptr);
+
+    // Reads the summary and the chosen month again; a failing archive is reported and the window
+    // keeps what it showed.
+    void reload();
+
+    QSize sizeHint() const override;
+
+private:
+    void fillTree(const HoursSummary &summary);
+    void choose(QTreeWidgetItem *item);
+    bool showSheet(const SheetKey &key);
+    void clearSheet();
+    void cmdSTAMPA_FOGLIO_Click();
+    void cmdESPORTA_CSV_Click();
+    // What the window says once a document has gone to the printer or failed.
+    void reportPrintResult(const PrintResult &result, const PrintDocument &document);
+    void report(int code, const QString &text);
+
+    Archive &m_archive;
+    Services m_services;
+    LinePrinter &m_printer;
+    std::optional<Sheet> m_sheet; // the month (or the undated records) shown
+    std::optional<SheetKey> m_chosen;
+
+    QTreeWidget *m_tvwPERIODI = nullptr;
+    QLabel *m_lblPERIODO = nullptr;
+    QTableWidget *m_grdGIORNI = nullptr;
+    QPushButton *m_cmdSTAMPA_FOGLIO = nullptr;
+    QPushButton *m_cmdESPORTA_CSV = nullptr;
+};
+
+} // namespace zelvaro

@@ -1,0 +1,135 @@
+#include "Timesheet.h"
+
+#include "ComputedDays.h"
+
+#include <algorithm>
+
+namespace zelvaro {
+
+namespace {
+
+// The figures of some records of the sheet, counted by the summary's own rules.
+class Counter
+{
+public:
+    void add(const SheetRecord &r)
+    {
+        m_builder.add(r.record.anno, r.record.mese, r.record.giorno, r.complete, r.minutes);
+    }
+    PeriodTotals take() { return m_builder.finish().total; }
+
+private:
+    SummaryBuilder m_builder;
+};
+
+QString dayLabel(const SheetRecord &r)
+{
+    if (!r.date.isValid())
+        return r.record.giorno + QLatin1Char('/') + r.record.mese + QLatin1Char('/') + r.record.anno;
+    return weekdayName(r.date.dayOfWeek()) + QLatin1Char(' ') + r.date.toString(QStringLiteral("dd/MM/yyyy"));
+}
+
+QString weekLabel(int week, int isoYear)
+{
+    return QStringLiteral("Settimana %1 del %2").arg(week).arg(isoYear);
+}
+
+} // namespace
+
+Sheet makeSheet(const SheetKey &key, QList<SheetRecord> records)
+{
+    Sheet sheet;
+    sheet.key = key;
+    std::stable_sort(records.begin(), records.end(),
+                     [](const SheetRecord &a, const SheetRecord &b) { return a.date < b.date; });
+    sheet.records = std::move(records);
+
+    Counter month, week;
+    int weekNumber = 0, isoYear = 0;
+    for (qsizetype i = 0; i < sheet.records.size(); ++i) {
+        const SheetRecord &r = sheet.records.at(i);
+        if (r.date.isValid()) {
+            int year = 0;
+            const int number = r.date.weekNumber(&year);
+            if (i > 0 && (number != weekNumber || year != isoYear))
+                sheet.rows.append({SheetRow::Kind::Week, -1, weekLabel(weekNumber, isoYear), week.take()});
+            weekNumber = number;
+            isoYear = year;
+        }
+        Counter one;
+        one.add(r);
+        sheet.rows.append({SheetRow::Kind::Day, i, dayLabel(r), one.take()});
+        week.add(r);
+        month.add(r);
+    }
+    if (!key.invalidDates() && !sheet.records.isEmpty())
+        sheet.rows.append({SheetRow::Kind::Week, -1, weekLabel(weekNumber, isoYear), week.take()});
+    sheet.rows.append(
+        {SheetRow::Kind::Total, -1, QStringLiteral("Totale ") + sheetPeriodName(key), month.take()});
+    return sheet;
+}
+
+ArchiveError collectSheet(Archive &archive, const SheetKey &key, Sheet *sheet)
+{
+    QList<SheetRecord> records;
+    const ArchiveError error = forEachComputedDay(archive, [&](const ComputedDay &day) {
+        const QDate date = recordDate(day.record.anno, day.record.mese, day.record.giorno);
+        const bool inSheet = key.invalidDates()
+                                 ? !date.isValid()
+                                 : date.isValid() && date.year() == key.year && date.month() == key.month;
+        if (inSheet)
+            records.append(SheetRecord{date, day.record, day.dayTotal(), day.madeDayTotal, day.dayMinutes});
+    });
+    if (error.failed())
+        return error;
+    *sheet = makeSheet(key, std::move(records));
+    return {};
+}
+
+QString sheetPeriodName(const SheetKey &key)
+{
+    if (key.invalidDates())
+        return QStringLiteral("Data non valida");
+    return monthName(key.month) + QLatin1Char(' ') + QString::number(key.year);
+}
+
+QString dayTotalText(const SheetRecord &record)
+{
+    return record.complete ? record.dayTotal : QStringLiteral("incompleto");
+}
+
+QStringList timesheetLines(const Sheet &sheet)
+{
+    // Label 22, six times of 8, the total of 16 and the decimal hours of 12, one blank between.
+    const auto line = [](const QString &label, const QStringList &times, const QString &total,
+                         const QString &decimal) {
+        QString text = label.leftJustified(22);
+        for (qsizetype i = 0; i < 6; ++i)
+            text += QLatin1Char(' ') + times.value(i).rightJustified(8);
+        text += QLatin1Char(' ') + total.rightJustified(16) + QLatin1Char(' ') + decimal.rightJustified(12);
+        return text;
+    };
+    QStringList lines{QStringLiteral("ZELVARO - Foglio ore ") + sheetPeriodName(sheet.key), QString(),
+                      line(QStringLiteral("Giorno"),
+                           {QStringLiteral("Inizio 1"), QStringLiteral("Fine 1"), QStringLiteral("Inizio 2"),
+                            QStringLiteral("Fine 2"), QStringLiteral("Inizio 3"), QStringLiteral("Fine 3")},
+                           QStringLiteral("Totale"), QStringLiteral("Ore decimali"))};
+    for (const SheetRow &row : sheet.rows) {
+        if (row.kind == SheetRow::Kind::Day) {
+            const SheetRecord &r = sheet.records.at(row.record);
+            const HoursRecord &d = r.record;
+            lines.append(line(row.label,
+                              {d.oraInizio1, d.oraFine1, d.oraInizio2, d.oraFine2, d.oraInizio3, d.oraFine3},
+                              dayTotalText(r), r.complete ? decimalHoursText(r.minutes) : QString()));
+            continue;
+        }
+        lines.append(
+            line(row.label, {}, hoursText(row.totals.minutes), decimalHoursText(row.totals.minutes)));
+        if (row.kind == SheetRow::Kind::Week)
+            lines.append(QString());
+    }
+    lines.append(QStringLiteral("Giorni lavorati: ") + QString::number(sheet.rows.constLast().totals.days));
+    return lines;
+}
+
+} // namespace zelvaro

@@ -1,0 +1,165 @@
+#include "Archive.h"
+#include "FakePrinter.h"
+#include "Fakes.h"
+#include "Form2.h"
+#include "QtLinePrinter.h"
+#include "RiepilogoWindow.h"
+#include "TempArchive.h"
+
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace zelvaro;
+using namespace zelvaro::test;
+using namespace Qt::StringLiterals;
+
+class tst_Riepilogo : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TempArchive> m_temp;
+    std::unique_ptr<FakeServices> m_fakes;
+    FakePrinter m_printer;
+    std::unique_ptr<Archive> m_archive;
+    std::unique_ptr<RiepilogoWindow> m_window;
+
+    template <typename T> T *find(QObject *in, const QString &name) const { return in->findChild<T *>(name); }
+    QTreeWidget *tree() const { return find<QTreeWidget>(m_window.get(), u"tvwPERIODI"_s); }
+    void click(QObject *in, const QString &name)
+    {
+        QTest::mouseClick(find<QPushButton>(in, name), Qt::LeftButton);
+    }
+    // The rows of a view, the given columns joined by '|', a child row indented by two blanks.
+    static QStringList rows(const QAbstractItemModel *model, const QList<int> &columns,
+                            const QModelIndex &parent = {})
+    {
+        QStringList lines;
+        for (int r = 0; r < model->rowCount(parent); ++r) {
+            QStringList cells;
+            for (const int c : columns)
+                cells << model->index(r, c, parent).data().toString();
+            lines << (parent.isValid() ? u"  "_s : QString()) + cells.join(u'|');
+            lines << rows(model, columns, model->index(r, 0, parent));
+        }
+        return lines;
+    }
+    QStringList periods() const { return rows(tree()->model(), {0, 1, 2, 3}); }
+    QStringList days() const
+    {
+        return rows(find<QTableWidget>(m_window.get(), u"grdGIORNI"_s)->model(), {1, 8});
+    }
+    void choose(const QString &period)
+    {
+        tree()->setCurrentItem(tree()->findItems(period, Qt::MatchExactly | Qt::MatchRecursive).value(0));
+    }
+
+private slots:
+    void init()
+    {
+        m_temp = std::make_unique<TempArchive>();
+        m_fakes = std::make_unique<FakeServices>();
+        m_printer = FakePrinter();
+        // Record 3 has period 1 incomplete, record 5 the date of record 2, record 6 no real date.
+        for (const QString &r : {u"27|2|8|12"_s, u"2|3|8.30|12.30|13.30|17.30"_s, u"3|3||12|14|18"_s,
+                                 u"9|3|8|12"_s, u"2|3|18|19"_s, u"31|4|8|9"_s}) {
+            QStringList f = r.split(u'|');
+            f.resize(6);
+            m_temp->insert(m_temp->rowCount() + 1, f[0], f[1], u"2026"_s, {f[2], f[3], f[4], f[5]});
+        }
+        ArchiveError error;
+        m_archive = Archive::open(m_temp->path(), &error);
+        QVERIFY2(m_archive, qPrintable(error.text));
+        m_window = std::make_unique<RiepilogoWindow>(*m_archive, m_fakes->services(), m_printer);
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        QCOMPARE(m_fakes->messages.unexpected + m_fakes->files.unexpected, QStringList());
+        QVERIFY(m_fakes->messages.pending() == 0 && !m_fakes->pointer.busy);
+    }
+
+    void followsHoursWindow()
+    {
+        const QStringList before{u"2026|3|17 h / 0 Min.|17,00"_s, u"  febbraio|1|4 h / 0 Min.|4,00"_s,
+                                 u"  marzo|2|13 h / 0 Min.|13,00"_s,
+                                 u"Data non valida|1|1 h / 0 Min.|1,00"_s};
+        QCOMPARE(periods(), before);
+        QCOMPARE(days(),
+                 (QStringList{u"lun 02/03/2026|8 h / 0 Min."_s, u"lun 02/03/2026|1 h / 0 Min."_s,
+                              u"mar 03/03/2026|incompleto"_s, u"Settimana 10 del 2026|9 h / 0 Min."_s,
+                              u"lun 09/03/2026|4 h / 0 Min."_s, u"Settimana 11 del 2026|4 h / 0 Min."_s,
+                              u"Totale marzo 2026|13 h / 0 Min."_s}));
+        for (QWidget *control : m_window->findChildren<QWidget *>())
+            QVERIFY2(control->focusPolicy() == Qt::NoFocus || !control->accessibleName().isEmpty(),
+                     qPrintable(control->objectName()));
+
+        m_fakes->clock.when = QDateTime(QDate(2026, 3, 10), QTime(18, 0));
+        Form2 form(*m_archive, m_fakes->services(), m_printer); // its boxes show record 6: 8 to 9
+        click(&form, u"cmdNUOVO"_s);
+        find<QLineEdit>(&form, u"txtORA_FINE1"_s)->setText(u"10.30"_s);
+        click(&form, u"cmdCONFERMA"_s);
+        QCOMPARE(periods().at(2), u"  marzo|3|15 h / 30 Min.|15,50"_s);
+        QCOMPARE(days().mid(5, 2),
+                 (QStringList{u"mar 10/03/2026|2 h / 30 Min."_s, u"Settimana 11 del 2026|6 h / 30 Min."_s}));
+
+        auto *list = find<QListView>(&form, u"List1"_s);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualRect(list->model()->index(6, 0)).center());
+        choose(u"febbraio"_s);
+        m_fakes->messages.expect(MessageBoxService::Answer::Yes);
+        click(&form, u"Command1"_s);
+        QCOMPARE(periods(), before);
+        QCOMPARE(tree()->currentItem()->text(0), u"febbraio"_s); // the month chosen stays chosen
+    }
+
+    void printAndExport()
+    {
+        click(m_window.get(), u"cmdSTAMPA_FOGLIO"_s);
+        const PrintDocument document = m_printer.kinds.value(0);
+        QCOMPARE(document.title + u' ' + document.pdfStem,
+                 u"ZELVARO - foglio ore 03/2026 ZELVARO_foglio_2026_03"_s);
+        const QStringList lines = m_printer.documents.value(0);
+        const QString noTimes(54, u' ');
+        QCOMPARE(lines.value(0), u"ZELVARO - Foglio ore marzo 2026"_s);
+        QCOMPARE(lines.value(3),
+                 u"lun 02/03/2026             8.30    12.30    13.30    17.30                  "
+                 "     8 h / 0 Min.         8,00"_s);
+        QCOMPARE(lines.value(6), u"Settimana 10 del 2026 "_s + noTimes + u"     9 h / 0 Min.         9,00"_s);
+        QCOMPARE(lines.value(11),
+                 u"Totale marzo 2026     "_s + noTimes + u"    13 h / 0 Min.        13,00"_s);
+        QCOMPARE(lines.value(12), u"Giorni lavorati: 2"_s);
+        const QString pdf = u"/tmp/ZELVARO_foglio_2026_03_20260310_180000.pdf"_s;
+        m_fakes->messages.expectOk(4);
+        m_printer.result = PrintResult{0, {}, pdf};
+        click(m_window.get(), u"cmdSTAMPA_FOGLIO"_s);
+        m_printer.result = PrintResult{kPrinterErrorCode, u"La stampante non risponde"_s, {}};
+        click(m_window.get(), u"cmdSTAMPA_FOGLIO"_s);
+
+        const QString csv = m_temp->folder() + u"/r.csv"_s;
+        m_fakes->files.script = QStringList{QString(), m_temp->path(), csv}; // cancelled, the archive, a file
+        for (int i = 0; i < 3; ++i)
+            click(m_window.get(), u"cmdESPORTA_CSV"_s);
+        QCOMPARE(m_fakes->files.proposed, QStringList(3, m_temp->folder() + u"/ZELVARO_riepilogo.csv"_s));
+        QCOMPARE(m_fakes->messages.texts(),
+                 (QStringList{u"Nessuna stampante disponibile: il foglio ore è stato salvato in "_s + pdf, u"Errore  482 - La stampante non risponde\r\r"_s,
+                              u"Errore  75 - «"_s + m_temp->path() +
+                                  u"» è un archivio: non viene sovrascritto\r\r"_s,
+                              u"Il riepilogo ore è stato salvato in «"_s + csv + u'»'}));
+        QCOMPARE(m_temp->rowCount(), 6);
+        QFile file(csv); // the whole archive by month, as "zelvaro-archivio riepilogo" writes it
+        QVERIFY(file.open(QIODevice::ReadOnly) &&
+                file.readAll().endsWith(
+                    "2026;3;2;1;780;13 h / 0 Min.;13,00\r\nData non valida;;1;0;60;1 h / 0 Min.;"
+                    "1,00\r\nTotale;;4;1;1080;18 h / 0 Min.;18,00\r\n"));
+        choose(u"Data non valida"_s); // printed only by month
+        QVERIFY(!find<QPushButton>(m_window.get(), u"cmdSTAMPA_FOGLIO"_s)->isEnabled());
+    }
+};
+
+QTEST_MAIN(tst_Riepilogo)
+#include "tst_riepilogo.moc"

@@ -1,0 +1,119 @@
+#include "HoursExport.h"
+#include "HoursSummary.h"
+#include "SummaryCsv.h"
+#include "TempArchive.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+using namespace zelvaro;
+using namespace zelvaro::test;
+
+class TestSummary : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void recordDate_data()
+    {
+        QTest::addColumn<QString>("date"); // "anno|mese|giorno"
+        QTest::addColumn<QDate>("expected");
+        const QDate none;
+        QTest::newRow("leap day") << "2024|2|29" << QDate(2024, 2, 29);
+        QTest::newRow("29 February of a common year") << "2025|2|29" << none;
+        QTest::newRow("1900 is not a leap year") << "1900|2|29" << none;
+        QTest::newRow("31 April") << "2026|4|31" << none;
+        QTest::newRow("month 0") << "2026|0|10" << none;
+        QTest::newRow("blanks trimmed") << " 2026 | 3 |7 " << QDate(2026, 3, 7);
+        QTest::newRow("leading zeros") << "02026|003|07" << QDate(2026, 3, 7);
+        QTest::newRow("empty day") << "2026|3|" << none;
+        QTest::newRow("letter O for zero") << "2O26|3|7" << none;
+        QTest::newRow("sign") << "+2026|3|7" << none;
+        QTest::newRow("tab is not a blank") << "2026\t|3|7" << none;
+        QTest::newRow("year 999") << "999|3|7" << none;
+        QTest::newRow("year 1000") << "1000|1|1" << QDate(1000, 1, 1);
+        QTest::newRow("year 10000") << "10000|1|1" << none;
+    }
+
+    void recordDate()
+    {
+        QFETCH(QString, date);
+        QFETCH(QDate, expected);
+        const QStringList d = date.split(QLatin1Char('|'));
+        QCOMPARE(zelvaro::recordDate(d[0], d[1], d[2]), expected);
+    }
+
+    // Worked by hand: ISO weeks across two year ends, a negative day, two records on one date, an
+    // incomplete record, an impossible date and an empty one.
+    void groups()
+    {
+        SummaryBuilder builder;
+        const char *records[] = {"2025|12|28|1|480", "2025|12|29|1|-159", "2025|12|29|1|30",
+                                 "2026|1|4|0|0",     "2026|12|31|1|45",   "2027|1|1|1|1",
+                                 "2027|1|4|1|600",   "2026|2|30|1|100",   "||||0"};
+        for (const char *record : records) {
+            const QStringList f = QString::fromLatin1(record).split(QLatin1Char('|'));
+            builder.add(f[0], f[1], f[2], f[3] == QLatin1String("1"), f[4].toDouble());
+        }
+        const HoursSummary summary = builder.finish();
+        QCOMPARE(summaryCsv(summary, SummaryRows::Weeks),
+                 QByteArray(kUtf8ByteOrderMark) +
+                     "Anno ISO;Settimana;Dal;Al;Giorni;Incompleti;Minuti;Ore;Ore decimali\r\n"
+                     "2025;52;22/12/2025;28/12/2025;1;0;480;8 h / 0 Min.;8,00\r\n"
+                     "2026;1;29/12/2025;04/01/2026;1;1;-129;'-2 h / -9 Min.;-2,15\r\n"
+                     "2026;53;28/12/2026;03/01/2027;2;0;46;0 h / 46 Min.;0,77\r\n"
+                     "2027;1;04/01/2027;10/01/2027;1;0;600;10 h / 0 Min.;10,00\r\n"
+                     "Data non valida;;;;1;1;100;1 h / 40 Min.;1,67\r\n"
+                     "Totale;;;;6;2;1097;18 h / 17 Min.;18,28\r\n");
+        const QByteArrayList months = summaryCsv(summary, SummaryRows::Months).split('\n');
+        QCOMPARE(
+            months.mid(1, 5),
+            QByteArrayList({"2025;12;2;0;351;5 h / 51 Min.;5,85\r", "2026;1;0;1;0;0 h / 0 Min.;0,00\r",
+                            "2026;12;1;0;45;0 h / 45 Min.;0,75\r", "2027;1;2;0;601;10 h / 1 Min.;10,02\r",
+                            "Data non valida;;1;1;100;1 h / 40 Min.;1,67\r"}));
+        QCOMPARE(hoursText(-159), QStringLiteral("-2 h / -39 Min."));
+    }
+
+    // On random archives, with blanks, zeros, letters and impossible dates among the texts.
+    void grandTotalMatchesExport()
+    {
+        for (quint32 seed = 1; seed <= 4; ++seed) {
+            QRandomGenerator random(seed);
+            const auto pick = [&](const QStringList &from) {
+                return from.at(random.bounded(int(from.size())));
+            };
+            const QStringList years{"2025", "2026", " 2026", "02026", "20x6", "", "999"};
+            const QStringList times{"",   "",      "8",    "8.30", "12.45", "0.00",
+                                    "17", "22.00", "2.00", "abc",  "8.75",  "13.10"};
+            QStringList values;
+            for (int n = 1; n <= 300; ++n) {
+                QStringList v{QString::number(n), pick(years), QString::number(random.bounded(14)),
+                              QString::number(random.bounded(33))};
+                for (int t = 0; t < 6; ++t)
+                    v << pick(times);
+                values << QStringLiteral("('") + v.join(QStringLiteral("','")) + QStringLiteral("',NULL)");
+            }
+            TempArchive temp;
+            temp.exec(QStringLiteral("INSERT INTO MOV_MAG VALUES ") + values.join(QLatin1Char(',')));
+            ArchiveError error;
+            const auto archive = Archive::open(temp.path(), &error);
+            QVERIFY2(archive, qPrintable(error.text));
+            QList<ExportRow> rows;
+            HoursSummary summary;
+            QVERIFY(!collectExportRows(*archive, &rows).failed() &&
+                    !summarizeArchive(*archive, &summary).failed());
+
+            double exported = 0;
+            int incomplete = 0;
+            for (const ExportRow &row : rows) {
+                exported += row.minutiGiorno.toDouble();
+                incomplete += row.minutiGiorno.isEmpty();
+            }
+            QCOMPARE(std::tuple(summary.total.minutes, summary.total.incomplete),
+                     std::tuple(exported, incomplete));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSummary)
+#include "tst_summary.moc"
