@@ -15,7 +15,7 @@ inline const QString kApplicationTitle = QStringLiteral("ZELVARO");
 class MessageBoxService
 {
 public:
-    enum class Icon { None, Stop, Information };
+    enum class Icon { None, Stop, Information, Warning };
     enum class Buttons { Ok, YesNo }; // YesNo: Yes is the default
     enum class Answer { Ok, Yes, No };
     virtual ~MessageBoxService() = default;
@@ -75,6 +75,14 @@ public:
     virtual void endProgram(int status = 0) = 0;
 };
 
+// Runs just before a window changes the archive ("Conferma", "Cancella").
+class ArchiveWriteHook
+{
+public:
+    virtual ~ArchiveWriteHook() = default;
+    virtual void beforeWrite() = 0;
+};
+
 // Tells the windows that follow the archive that another window has just changed it.
 class ArchiveEvents : public QObject
 {
@@ -91,7 +99,8 @@ struct Services
     BusyPointer *pointer = nullptr;
     Clock *clock = nullptr;
     ProgramEnd *end = nullptr;
-    ArchiveEvents *events = nullptr; // may be null: nothing follows the archive
+    ArchiveEvents *events = nullptr;         // may be null: nothing follows the archive
+    ArchiveWriteHook *beforeWrite = nullptr; // may be null: nothing runs before a change
 };
 
 } // namespace zelvaro
