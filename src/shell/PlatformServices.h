@@ -15,7 +15,7 @@ inline const QString kApplicationTitle = QStringLiteral("ZELVARO");
 class MessageBoxService
 {
 public:
-    enum class Icon { None, Stop, Information };
+    enum class Icon { None, Stop, Information, Warning };
     enum class Buttons { Ok, YesNo }; // YesNo: Yes is the default
     enum class Answer { Ok, Yes, No };
     virtual ~MessageBoxService() = default;
@@ -88,6 +88,14 @@ public:
     virtual QString openFileName(const QString &title, const QString &folder, const QString &filter) = 0;
 };
 
+// Runs just before a window changes the archive ("Conferma", "Cancella").
+class ArchiveWriteHook
+{
+public:
+    virtual ~ArchiveWriteHook() = default;
+    virtual void beforeWrite() = 0;
+};
+
 // Tells the windows that follow the archive that another window has just changed it.
 class ArchiveEvents : public QObject
 {
@@ -104,8 +112,9 @@ struct Services
     BusyPointer *pointer = nullptr;
     Clock *clock = nullptr;
     ProgramEnd *end = nullptr;
-    ArchiveEvents *events = nullptr;    // may be null: nothing follows the archive
-    FileDialogService *files = nullptr; // may be null for windows that choose no file
+    ArchiveEvents *events = nullptr;         // may be null: nothing follows the archive
+    FileDialogService *files = nullptr;      // may be null for windows that choose no file
+    ArchiveWriteHook *beforeWrite = nullptr; // may be null: nothing runs before a change
 };
 
 } // namespace zelvaro

@@ -28,6 +28,7 @@ MessageBoxService::Answer QtMessageBox::show(const QString &text, const QString 
     box.setText(messageBoxDisplayText(text));
     box.setIcon(icon == Icon::Stop          ? QMessageBox::Critical
                 : icon == Icon::Information ? QMessageBox::Information
+                : icon == Icon::Warning     ? QMessageBox::Warning
                                             : QMessageBox::NoIcon);
     if (buttons == Buttons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
