@@ -1,10 +1,13 @@
 #include "Archive.h"
+#include "DailyBackup.h"
+#include "DailyCopy.h"
 #include "Form2.h"
 #include "LockFileInstanceGuard.h"
 #include "MDIForm1.h"
 #include "QtLinePrinter.h"
 #include "QtServices.h"
 #include "RiepilogoWindow.h"
+#include "SafeNewFile.h"
 #include "Startup.h"
 
 #include <QApplication>
@@ -65,6 +68,8 @@ int main(int argc, char *argv[])
     }
 
     QApplication app(argc, argv);
+    // Files the program writes (copies, exports) leave no half-written temporary file on a signal.
+    zelvaro::installTemporaryFileCleanup();
     QApplication::setApplicationName(zelvaro::kApplicationTitle);
     QApplication::setApplicationVersion(QStringLiteral(ZELVARO_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral(ZELVARO_APP_ID));
@@ -79,7 +84,9 @@ int main(int argc, char *argv[])
     zelvaro::QtClock clock;
     zelvaro::ArchiveEvents events; // the hours window's writes, followed by the summary window
     zelvaro::QtFileDialog files;
-    const zelvaro::Services services{&messages, &beep, &pointer, &clock, &end, &events, &files};
+    // Before the first change of each day, a copy of the archive start-up opens.
+    zelvaro::DailyCopy dailyCopy(zelvaro::defaultBackupFolder(), clock, messages);
+    const zelvaro::Services services{&messages, &beep, &pointer, &clock, &end, &events, &files, &dailyCopy};
     const zelvaro::StartupServices startup{services, &instance, &folder};
     // Without a printer the list is saved as a PDF beside the archive.
     std::unique_ptr<zelvaro::QtLinePrinter> printer;
@@ -93,6 +100,7 @@ int main(int argc, char *argv[])
 
     const zelvaro::StartedProgram program =
         zelvaro::Main(startup, [&](zelvaro::Archive &archive, QWidget *parent) -> QWidget * {
+            dailyCopy.setArchive(&archive);
             return new zelvaro::Form2(archive, services, printerFor(archive), parent);
         });
     // QCoreApplication::exit() does nothing before the event loop runs: start-up's end is here.

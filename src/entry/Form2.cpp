@@ -165,7 +165,9 @@ Form2::Form2(Archive &archive, const Services &services, LinePrinter &printer, Q
     // Form_Load. Only here do the boxes take the last listed day, so that "Nuovo" right after the
     // start proposes its times; the later reloads leave them alone.
     m_week.reset();
-    if (fillList())
+    if (const ArchiveError error = fillList())
+        report(error);
+    else if (m_model->rowCount() > 0)
         showLastListedDay();
     PROTEGGE_CAMPI_MOV_MAG();
 }
@@ -373,10 +375,11 @@ void Form2::reportInvalidKey(const QString &key)
 
 void Form2::CARICA_LISTA_MOV()
 {
-    fillList();
+    if (const ArchiveError error = fillList())
+        report(error);
 }
 
-bool Form2::fillList()
+ArchiveError Form2::fillList()
 {
     m_services.pointer->setBusy(true);
 
@@ -397,13 +400,11 @@ bool Form2::fillList()
     if (error) {
         // The list keeps the lines it showed: nothing half-filled.
         m_services.pointer->setBusy(false);
-        report(error);
-        return false;
+        return error;
     }
 
     m_model->setLines(std::move(lines), std::move(numbers));
-    const bool listed = m_model->rowCount() > 0;
-    if (!listed) {
+    if (m_model->rowCount() == 0) {
         m_current = CurrentRecord{};
         m_services.messages->show(QStringLiteral("Archivio vuoto !"), QString(),
                                   MessageBoxService::Icon::None, MessageBoxService::Buttons::Ok);
@@ -413,7 +414,7 @@ bool Form2::fillList()
             m_txtTOTALE_GEN_SETTIMANA->setText(m_listHolder.totaleGenSettimana);
     }
     m_services.pointer->setBusy(false);
-    return listed;
+    return {};
 }
 
 void Form2::showLastListedDay()
@@ -589,9 +590,11 @@ void Form2::cmdCONFERMA_Click()
                               trimBlanks(m_txtORA_FINE1->text()), trimBlanks(m_txtORA_INIZIO2->text()),
                               trimBlanks(m_txtORA_FINE2->text()), trimBlanks(m_txtORA_INIZIO3->text()),
                               trimBlanks(m_txtORA_FINE3->text())};
+    if (m_services.beforeWrite)
+        m_services.beforeWrite->beforeWrite();
     qint64 stored = 0;
     if (const ArchiveError error = m_archive.confirmRecord(*number, values, &stored)) {
-        report(error);
+        report(error); // the archive's text ends saying that nothing was stored
         return;
     }
     showReadOuts(texts);
@@ -607,7 +610,11 @@ void Form2::cmdCONFERMA_Click()
         m_txtNUM_MOV->setText(m_recordKey);
     }
     m_week.reset();
-    CARICA_LISTA_MOV();
+    // The day is stored: a list that cannot be read again must not make it look lost.
+    if (const ArchiveError error = fillList())
+        report(error.code, QStringLiteral("Il movimento ") + m_recordKey +
+                               QStringLiteral(" è stato registrato, ma l'elenco non è stato aggiornato: ") +
+                               error.text);
     PROTEGGE_CAMPI_MOV_MAG();
     notifyArchiveChanged();
 }
@@ -630,12 +637,17 @@ void Form2::Command1_Click()
         reportInvalidKey(m_recordKey);
         return;
     }
+    if (m_services.beforeWrite)
+        m_services.beforeWrite->beforeWrite();
     if (const ArchiveError error = m_archive.deleteRecord(*number)) {
-        report(error);
+        report(error); // the archive's text ends saying that nothing was deleted
         return;
     }
     m_week.reset();
-    CARICA_LISTA_MOV();
+    if (const ArchiveError error = fillList())
+        report(error.code, QStringLiteral("Il movimento ") + m_recordKey +
+                               QStringLiteral(" è stato cancellato, ma l'elenco non è stato aggiornato: ") +
+                               error.text);
     notifyArchiveChanged();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ArchiveError.h"
 #include "CalcolaOre.h"
 #include "ErrorReport.h"
 #include "PlatformServices.h"
@@ -83,8 +84,9 @@ private:
 
     BoxTexts boxTexts() const;
     void showReadOuts(const BoxTexts &texts);
-    // CARICA_LISTA_MOV; true when it listed at least one record.
-    bool fillList();
+    // CARICA_LISTA_MOV without its report: an archive failure is returned, and the list keeps
+    // the lines it showed.
+    ArchiveError fillList();
     // The load step's copy of the list holder's times and durations into the boxes.
     void showLastListedDay();
     // Tells the windows that follow the archive that a write or a deletion went through.

@@ -15,11 +15,13 @@ class Archive;
 class DailyCopy : public ArchiveWriteHook
 {
 public:
-    DailyCopy(Archive &archive, QString folder, const Clock &clock, MessageBoxService &messages);
+    DailyCopy(QString folder, const Clock &clock, MessageBoxService &messages);
+    // The archive to copy, once start-up has opened it; nothing is copied before.
+    void setArchive(Archive *archive) { m_archive = archive; }
     void beforeWrite() override;
 
 private:
-    Archive &m_archive;
+    Archive *m_archive = nullptr;
     QString m_folder;
     const Clock &m_clock;
     MessageBoxService &m_messages;

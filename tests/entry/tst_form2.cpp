@@ -1,10 +1,13 @@
 #include "Archive.h"
+#include "DailyBackup.h"
+#include "DailyCopy.h"
 #include "FakePrinter.h"
 #include "Fakes.h"
 #include "Form2.h"
 #include "TempArchive.h"
 
 #include <QAccessible>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -54,6 +57,7 @@ class tst_Form2 : public QObject
     std::unique_ptr<Archive> m_archive;
     int m_busyTimeoutMs = Archive::kBusyTimeoutMs;
     std::unique_ptr<Form2> m_form;
+    std::unique_ptr<DailyCopy> m_dailyCopy; // the copy before the first change of the day, when set
 
     // Texts joined by '|': a stored row (NUM_MOV, ANNO, MESE, GIORNO, six times, NOTE) or the boxes above.
     static QStringList fields(const QString &joined) { return joined.split(u'|'); }
@@ -66,7 +70,11 @@ class tst_Form2 : public QObject
         ArchiveError error;
         m_archive = Archive::open(m_temp->path(), &error, mode, m_busyTimeoutMs);
         QVERIFY2(m_archive, qPrintable(error.text));
-        m_form = std::make_unique<Form2>(*m_archive, m_fakes->services(), *m_printer);
+        Services services = m_fakes->services();
+        services.beforeWrite = m_dailyCopy.get();
+        if (m_dailyCopy)
+            m_dailyCopy->setArchive(m_archive.get());
+        m_form = std::make_unique<Form2>(*m_archive, services, *m_printer);
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
     }
@@ -127,6 +135,7 @@ private slots:
         const int unanswered = m_fakes->messages.pending();
         m_form.reset();
         m_archive.reset();
+        m_dailyCopy.reset();
         m_busyTimeoutMs = Archive::kBusyTimeoutMs;
         QVERIFY2(!busy, "the pointer stayed busy");
         QVERIFY2(unexpected.isEmpty(), qPrintable(u"unexpected box: "_s + unexpected.join(u" | "_s)));
@@ -474,6 +483,64 @@ private slots:
         QCOMPARE(shown()[0].beepsBefore, 1);
         QCOMPARE(boxTexts(), before);
         QVERIFY(!box("txtANNO")->isEnabled());
+    }
+
+    // The day is stored even when the list cannot be read again afterwards: the message says so.
+    void reloadFailureAfterConfermaIsReported()
+    {
+        add(1, u"1"_s, {u"8"_s, u"12"_s});
+        openWindow();
+        // Another program puts a view in the table's place: rows still reach the table, but the
+        // list stops at any record above 1.
+        m_temp->exec(uR"(ALTER TABLE MOV_MAG RENAME TO DATI;
+            CREATE VIEW MOV_MAG AS SELECT NUM_MOV, iif(NUM_MOV < 2, ANNO, abs(-9223372036854775808)) AS ANNO,
+              MESE, GIORNO, ORA_INIZIO_1, ORA_FINE_1, ORA_INIZIO_2, ORA_FINE_2, ORA_INIZIO_3, ORA_FINE_3, NOTE
+              FROM DATI;
+            CREATE TRIGGER nessuna INSTEAD OF UPDATE ON MOV_MAG BEGIN SELECT 1; END;
+            CREATE TRIGGER aggiunta INSTEAD OF INSERT ON MOV_MAG BEGIN INSERT INTO DATI VALUES (NEW.NUM_MOV,
+              NEW.ANNO, NEW.MESE, NEW.GIORNO, NEW.ORA_INIZIO_1, NEW.ORA_FINE_1, NEW.ORA_INIZIO_2,
+              NEW.ORA_FINE_2, NEW.ORA_INIZIO_3, NEW.ORA_FINE_3, NEW.NOTE); END;)"_s);
+        click("cmdNUOVO");
+        typeTimes(u"8|16||||"_s);
+        expectOk();
+        click("cmdCONFERMA");
+        QCOMPARE(texts().size(), 1);
+        QVERIFY2(texts()[0].startsWith(u"Errore  1 - Il movimento 2 è stato registrato, ma l'elenco non è "
+                                       u"stato aggiornato: "_s),
+                 qPrintable(texts()[0]));
+        QCOMPARE(lines().size(), 1); // the list as it was
+        QCOMPARE(box("txtNUM_MOV")->text(), u"2"_s);
+        m_temp->exec(u"DROP VIEW MOV_MAG; ALTER TABLE DATI RENAME TO MOV_MAG"_s);
+        QCOMPARE(m_temp->row(2), fields(u"2|2004|03|05|8|16|||||"_s));
+    }
+
+    // Before the first change of a day the archive is copied; a copy that fails is said once and
+    // the change goes on.
+    void dailyCopyBeforeTheFirstChange_data()
+    {
+        QTest::addColumn<bool>("copyFolderUsable");
+        QTest::newRow("copy made once") << true;
+        QTest::newRow("copy impossible: said once") << false;
+    }
+
+    void dailyCopyBeforeTheFirstChange()
+    {
+        QFETCH(bool, copyFolderUsable);
+        const QString folder =
+            m_temp->folder() + (copyFolderUsable ? u"/copie"_s : u"/ZELVARO_97.mdb/copie"_s);
+        m_dailyCopy = std::make_unique<DailyCopy>(folder, m_fakes->clock, m_fakes->messages);
+        add(1, u"1"_s, {u"8"_s, u"12"_s});
+        openWindow();
+        pick(0);
+        expectOk(!copyFolderUsable);
+        click("cmdCONFERMA");
+        type("txtORA_FINE1", u"13"_s);
+        click("cmdCONFERMA");
+        QCOMPARE(texts().size(), int(!copyFolderUsable));
+        QCOMPARE(m_temp->row(1).at(5), u"13"_s);
+        const QStringList copies = QDir(folder).entryList(QDir::Files);
+        QCOMPARE(copies, copyFolderUsable ? QStringList{dailyCopyName(m_temp->path(), QDate(2004, 3, 5))}
+                                          : QStringList());
     }
 
     void selectionByKeyboardAndMouse()
