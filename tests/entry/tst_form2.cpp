@@ -490,16 +490,7 @@ private slots:
     {
         add(1, u"1"_s, {u"8"_s, u"12"_s});
         openWindow();
-        // Another program puts a view in the table's place: rows still reach the table, but the
-        // list stops at any record above 1.
-        m_temp->exec(uR"(ALTER TABLE MOV_MAG RENAME TO DATI;
-            CREATE VIEW MOV_MAG AS SELECT NUM_MOV, iif(NUM_MOV < 2, ANNO, abs(-9223372036854775808)) AS ANNO,
-              MESE, GIORNO, ORA_INIZIO_1, ORA_FINE_1, ORA_INIZIO_2, ORA_FINE_2, ORA_INIZIO_3, ORA_FINE_3, NOTE
-              FROM DATI;
-            CREATE TRIGGER nessuna INSTEAD OF UPDATE ON MOV_MAG BEGIN SELECT 1; END;
-            CREATE TRIGGER aggiunta INSTEAD OF INSERT ON MOV_MAG BEGIN INSERT INTO DATI VALUES (NEW.NUM_MOV,
-              NEW.ANNO, NEW.MESE, NEW.GIORNO, NEW.ORA_INIZIO_1, NEW.ORA_FINE_1, NEW.ORA_INIZIO_2,
-              NEW.ORA_FINE_2, NEW.ORA_INIZIO_3, NEW.ORA_FINE_3, NEW.NOTE); END;)"_s);
+        m_temp->failListingAbove(1);
         click("cmdNUOVO");
         typeTimes(u"8|16||||"_s);
         expectOk();
@@ -510,7 +501,7 @@ private slots:
                  qPrintable(texts()[0]));
         QCOMPARE(lines().size(), 1); // the list as it was
         QCOMPARE(box("txtNUM_MOV")->text(), u"2"_s);
-        m_temp->exec(u"DROP VIEW MOV_MAG; ALTER TABLE DATI RENAME TO MOV_MAG"_s);
+        m_temp->restoreTable();
         QCOMPARE(m_temp->row(2), fields(u"2|2004|03|05|8|16|||||"_s));
     }
 
@@ -541,6 +532,30 @@ private slots:
         const QStringList copies = QDir(folder).entryList(QDir::Files);
         QCOMPARE(copies, copyFolderUsable ? QStringList{dailyCopyName(m_temp->path(), QDate(2004, 3, 5))}
                                           : QStringList());
+    }
+
+    // A pick shows the record the line was made from, whatever has become of it since the fill.
+    void pickShowsTheLinesRecord_data()
+    {
+        QTest::addColumn<QString>("afterFill"); // what another program does once the list is filled
+        QTest::addColumn<QString>("boxes");     // number|day|month|year|six times, after picking line 2
+        QTest::newRow("number of eleven digits, cut in the line")
+            << u"SELECT 1"_s << u"12345678901|2|2|2003|9|17||||"_s;
+        QTest::newRow("record removed since the fill: no times of another record")
+            << u"DELETE FROM MOV_MAG WHERE NUM_MOV = 12345678901"_s << u"|||||||||"_s;
+    }
+
+    void pickShowsTheLinesRecord()
+    {
+        QFETCH(QString, afterFill);
+        QFETCH(QString, boxes);
+        add(1234567890, u"1"_s, {u"8"_s, u"12"_s}); // the number the cut line reads
+        add(12345678901, u"2"_s, {u"9"_s, u"17"_s});
+        openWindow();
+        pick(0);
+        m_temp->exec(afterFill);
+        pick(1);
+        QCOMPARE(boxTexts().mid(0, 10), fields(boxes));
     }
 
     void selectionByKeyboardAndMouse()

@@ -37,8 +37,8 @@ void TempArchive::exec(const QString &sql) const
     if (sqlite3_exec(d.db, sql.toUtf8().constData(), nullptr, nullptr, &message) != SQLITE_OK) {
         const QString text = QString::fromUtf8(message ? message : "?");
         sqlite3_free(message);
-        QTest::qFail(qPrintable(QStringLiteral("SQL failed: ") + text + QStringLiteral(" in ") + sql), __FILE__,
-                     __LINE__);
+        QTest::qFail(qPrintable(QStringLiteral("SQL failed: ") + text + QStringLiteral(" in ") + sql),
+                     __FILE__, __LINE__);
     }
 }
 
@@ -71,6 +71,24 @@ void TempArchive::insert(qint64 numMov, const QString &giorno, const QString &me
     if (sqlite3_step(st) != SQLITE_DONE)
         QTest::qFail(sqlite3_errmsg(d.db), __FILE__, __LINE__);
     sqlite3_finalize(st);
+}
+
+void TempArchive::failListingAbove(qint64 number) const
+{
+    exec(QStringLiteral(R"(ALTER TABLE MOV_MAG RENAME TO DATI;
+        CREATE VIEW MOV_MAG AS SELECT NUM_MOV, iif(NUM_MOV <= %1, ANNO, abs(-9223372036854775808)) AS ANNO,
+          MESE, GIORNO, ORA_INIZIO_1, ORA_FINE_1, ORA_INIZIO_2, ORA_FINE_2, ORA_INIZIO_3, ORA_FINE_3, NOTE
+          FROM DATI;
+        CREATE TRIGGER nessuna INSTEAD OF UPDATE ON MOV_MAG BEGIN SELECT 1; END;
+        CREATE TRIGGER aggiunta INSTEAD OF INSERT ON MOV_MAG BEGIN INSERT INTO DATI VALUES (NEW.NUM_MOV,
+          NEW.ANNO, NEW.MESE, NEW.GIORNO, NEW.ORA_INIZIO_1, NEW.ORA_FINE_1, NEW.ORA_INIZIO_2,
+          NEW.ORA_FINE_2, NEW.ORA_INIZIO_3, NEW.ORA_FINE_3, NEW.NOTE); END;)")
+             .arg(number));
+}
+
+void TempArchive::restoreTable() const
+{
+    exec(QStringLiteral("DROP VIEW MOV_MAG; ALTER TABLE DATI RENAME TO MOV_MAG"));
 }
 
 int TempArchive::rowCount() const

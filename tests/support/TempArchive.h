@@ -21,6 +21,11 @@ public:
     // Inserts a row; every value after NUM_MOV as text (a null QString stores NULL).
     void insert(qint64 numMov, const QString &giorno, const QString &mese, const QString &anno,
                 std::initializer_list<QString> times, const QString &note = QString()) const;
+    // Another program puts a view in the table's place (the table becomes DATI) that fails on every
+    // record numbered above `number` when it is listed; new rows still reach the table.
+    // restoreTable() undoes it.
+    void failListingAbove(qint64 number) const;
+    void restoreTable() const;
     int rowCount() const;
     // The field texts of one row, untrimmed, "<NULL>" for null; empty list when missing.
     QStringList row(qint64 numMov) const;
