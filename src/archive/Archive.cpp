@@ -29,7 +29,8 @@ constexpr const char *kReadQuery = R"sql(SELECT NUM_MOV, ANNO, MESE, GIORNO, ORA
 constexpr const char *kLastNumberQuery =
     R"sql(SELECT NUM_MOV FROM MOV_MAG WHERE NUM_MOV > 0 ORDER BY NUM_MOV DESC LIMIT 1)sql";
 
-// The row keeps its number and its NOTE.
+// The row keeps its number and its NOTE: the window never shows a note, so an overwrite that
+// emptied it would lose, unseen, what the old program or another tool wrote there.
 constexpr const char *kUpdateRecord = R"sql(UPDATE MOV_MAG SET ANNO = ?1, MESE = ?2, GIORNO = ?3,
  ORA_INIZIO_1 = ?4, ORA_FINE_1 = ?5, ORA_INIZIO_2 = ?6, ORA_FINE_2 = ?7, ORA_INIZIO_3 = ?8, ORA_FINE_3 = ?9
  WHERE NUM_MOV = ?10)sql";

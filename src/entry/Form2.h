@@ -75,12 +75,12 @@ private:
     // Empties the number, date, time and day boxes after a pick that could not show its record.
     void showNoRecord();
 
-    void List1_Click(int row);
-    void cmdNUOVO_Click();
-    void cmdCONFERMA_Click();
-    void Command1_Click();
-    void Command2_Click();
-    void cmdFINE_Click();
+    void List1_Click(int row); // a line of the list picked, by mouse or keyboard
+    void cmdNUOVO_Click();     // "Nuovo"
+    void cmdCONFERMA_Click();  // "Conferma"
+    void Command1_Click();     // "Cancella"
+    void Command2_Click();     // "Stampa elenco"
+    void cmdFINE_Click();      // "F i n e"
 
     BoxTexts boxTexts() const;
     void showReadOuts(const BoxTexts &texts);

@@ -51,7 +51,8 @@ bool CALCOLA_ORE(BoxTexts &boxes, WeekAccumulators &week, HoursMinutes *dayTotal
     const bool period1Complete = computePeriod(boxes.oraInizio1, boxes.oraFine1, boxes.totale1);
     computePeriod(boxes.oraInizio2, boxes.oraFine2, boxes.totale2);
     computePeriod(boxes.oraInizio3, boxes.oraFine3, boxes.totale3);
-    // A complete period 1 shorter than one hour ("0 h / 45 Min.") still makes a day.
+    // A complete period 1 shorter than one hour ("0 h / 45 Min.") still makes a day: its duration
+    // text reads as 0 hours, but the short morning was worked and belongs in the totals.
     if (!period1Complete)
         return false;
 
