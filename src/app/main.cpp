@@ -1,10 +1,12 @@
 #include "Archive.h"
 #include "Form2.h"
+#include "GestioneCommands.h"
 #include "LockFileInstanceGuard.h"
 #include "MDIForm1.h"
 #include "QtLinePrinter.h"
 #include "QtServices.h"
 #include "RiepilogoWindow.h"
+#include "SafeNewFile.h"
 #include "Startup.h"
 
 #include <QApplication>
@@ -64,6 +66,8 @@ int main(int argc, char *argv[])
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
 
+    // The menu's export and copy leave no temporary file behind when the program is stopped.
+    zelvaro::installTemporaryFileCleanup();
     QApplication app(argc, argv);
     QApplication::setApplicationName(zelvaro::kApplicationTitle);
     QApplication::setApplicationVersion(QStringLiteral(ZELVARO_VERSION));
@@ -79,7 +83,9 @@ int main(int argc, char *argv[])
     zelvaro::QtClock clock;
     zelvaro::ArchiveEvents events; // the hours window's writes, followed by the summary window
     zelvaro::QtFileDialog files;
-    const zelvaro::Services services{&messages, &beep, &pointer, &clock, &end, &events, &files};
+    zelvaro::QtProgressService progress;
+    zelvaro::Services services{&messages, &beep, &pointer, &clock, &end, &events, &files};
+    services.progress = &progress;
     const zelvaro::StartupServices startup{services, &instance, &folder};
     // Without a printer the list is saved as a PDF beside the archive.
     std::unique_ptr<zelvaro::QtLinePrinter> printer;
@@ -101,5 +107,10 @@ int main(int argc, char *argv[])
     program.mainWindow->setSummaryWindowFactory([&](QWidget *parent) -> QWidget * {
         return new zelvaro::RiepilogoWindow(*program.archive, services, printerFor(*program.archive), parent);
     });
+    zelvaro::GestioneCommands gestione(
+        *program.archive, services, program.configurationPath,
+        zelvaro::programFolderFile(folder.path(), QStringLiteral("zelvaro-archivio")));
+    program.mainWindow->setToolCommands({[&] { gestione.esportaCsv(); }, [&] { gestione.copiaDiSicurezza(); },
+                                         [&] { gestione.importaAccess(); }});
     return app.exec();
 }
