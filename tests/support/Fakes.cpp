@@ -19,25 +19,6 @@ MessageBoxService::Answer FakeMessageBox::show(const QString &text, const QStrin
     return answer;
 }
 
-std::unique_ptr<Progress> FakeProgress::begin(const QString &label)
-{
-    struct Step : Progress
-    {
-        explicit Step(FakeProgress &owner) : owner(owner) {}
-        bool step(qint64 done, qint64 total) override
-        {
-            ++owner.steps;
-            if (!owner.cancelled && owner.cancelWhen)
-                owner.cancelled = owner.cancelWhen(done, total);
-            return !owner.cancelled;
-        }
-        FakeProgress &owner;
-    };
-    labels.append(label);
-    cancelled = false;
-    return std::make_unique<Step>(*this);
-}
-
 QStringList FakeMessageBox::texts() const
 {
     QStringList result;

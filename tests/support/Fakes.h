@@ -142,15 +142,30 @@ public:
     QList<bool> asksToReplace;
 };
 
-// Progress that shows nothing: records each piece of work begun and its steps, and cancels from
-// the first step for which `cancelWhen` (when set) answers true.
-class FakeProgress : public ProgressService
+// Progress that shows nothing: records the label of each piece of work, and cancels from the first
+// step for which `cancelWhen` (when set) answers true.
+class FakeProgress : public ProgressService, public Progress
 {
 public:
-    std::unique_ptr<Progress> begin(const QString &label) override;
+    std::unique_ptr<Progress> begin(const QString &label) override
+    {
+        struct Step : Progress // the progress of one piece of work: this one's answers
+        {
+            FakeProgress *owner;
+            explicit Step(FakeProgress *o) : owner(o) {}
+            bool step(qint64 done, qint64 total) override { return owner->step(done, total); }
+        };
+        labels.append(label);
+        cancelled = false;
+        return std::make_unique<Step>(this);
+    }
+    bool step(qint64 done, qint64 total) override
+    {
+        cancelled = cancelled || (cancelWhen && cancelWhen(done, total));
+        return !cancelled;
+    }
     std::function<bool(qint64 done, qint64 total)> cancelWhen;
     QStringList labels;
-    int steps = 0;
     bool cancelled = false;
 };
 
