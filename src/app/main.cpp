@@ -2,6 +2,7 @@
 #include "DailyBackup.h"
 #include "DailyCopy.h"
 #include "Form2.h"
+#include "GestioneCommands.h"
 #include "LockFileInstanceGuard.h"
 #include "MDIForm1.h"
 #include "QtLinePrinter.h"
@@ -67,9 +68,9 @@ int main(int argc, char *argv[])
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
 
-    QApplication app(argc, argv);
-    // Files the program writes (copies, exports) leave no half-written temporary file on a signal.
+    // The menu's export and copy leave no temporary file behind when the program is stopped.
     zelvaro::installTemporaryFileCleanup();
+    QApplication app(argc, argv);
     QApplication::setApplicationName(zelvaro::kApplicationTitle);
     QApplication::setApplicationVersion(QStringLiteral(ZELVARO_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral(ZELVARO_APP_ID));
@@ -84,9 +85,11 @@ int main(int argc, char *argv[])
     zelvaro::QtClock clock;
     zelvaro::ArchiveEvents events; // the hours window's writes, followed by the summary window
     zelvaro::QtFileDialog files;
+    zelvaro::QtProgressService progress;
     // Before the first change of each day, a copy of the archive start-up opens.
     zelvaro::DailyCopy dailyCopy(zelvaro::defaultBackupFolder(), clock, messages);
-    const zelvaro::Services services{&messages, &beep, &pointer, &clock, &end, &events, &files, &dailyCopy};
+    const zelvaro::Services services{&messages, &beep,  &pointer,   &clock,   &end,
+                                     &events,   &files, &dailyCopy, &progress};
     const zelvaro::StartupServices startup{services, &instance, &folder};
     // Without a printer the list is saved as a PDF beside the archive.
     std::unique_ptr<zelvaro::QtLinePrinter> printer;
@@ -109,5 +112,10 @@ int main(int argc, char *argv[])
     program.mainWindow->setSummaryWindowFactory([&](QWidget *parent) -> QWidget * {
         return new zelvaro::RiepilogoWindow(*program.archive, services, printerFor(*program.archive), parent);
     });
+    zelvaro::GestioneCommands gestione(
+        *program.archive, services, program.configurationPath,
+        zelvaro::programFolderFile(folder.path(), QStringLiteral("zelvaro-archivio")));
+    program.mainWindow->setToolCommands({[&] { gestione.esportaCsv(); }, [&] { gestione.copiaDiSicurezza(); },
+                                         [&] { gestione.importaAccess(); }});
     return app.exec();
 }

@@ -654,8 +654,16 @@ void Form2::Command1_Click()
 void Form2::Command2_Click()
 {
     m_services.pointer->setBusy(true);
-    const PrintResult result = printHoursList(m_archive, m_printer);
+    PrintResult result;
+    {
+        // Closed before the pointer turns normal: its arrow sits above the busy pointer.
+        const std::unique_ptr<Progress> progress =
+            beginProgress(m_services, QStringLiteral("Stampa dell'elenco delle ore in corso…"));
+        result = printHoursList(m_archive, m_printer, progress.get());
+    }
     m_services.pointer->setBusy(false);
+    if (result.cancelled)
+        return; // the user's own choice: nothing was printed, nothing to say
     if (result.failed())
         report(result.code, result.text);
     else if (const QString notice = printNotice(result, hoursListDocument()); !notice.isEmpty())

@@ -4,6 +4,8 @@
 
 namespace zelvaro {
 
+class Progress;
+
 // The outcome of ending a printed document. code 0 is success: the document went to a printer
 // (jobId set) or to the PDF file pdfPath; `note` says what the user should hear about it.
 struct PrintResult
@@ -21,8 +23,9 @@ struct PrintResult
     // Every member below has an initializer, so results may list only code, text and pdfPath.
     Note note = Note::None;
     QString printer{};
-    QString reason{}; // Refused: the print service's own words; Unreachable: the service's address
-    int jobId = 0;    // the print service's number of the job
+    QString reason{};       // Refused: the print service's own words; Unreachable: the service's address
+    int jobId = 0;          // the print service's number of the job
+    bool cancelled = false; // the user cancelled: nothing was sent and no file written
     bool failed() const { return code != 0; }
 };
 
@@ -50,8 +53,9 @@ class LinePrinter
 public:
     virtual ~LinePrinter() = default;
     virtual void printLine(const QString &line) = 0;
-    // Sends what was printed as `document` and starts a fresh one.
-    virtual PrintResult endDocument(const PrintDocument &document) = 0;
+    // Sends what was printed as `document` and starts a fresh one. `progress` (may be null) hears of
+    // the lines laid out; when it cancels, nothing is sent nor written and the result says so.
+    virtual PrintResult endDocument(const PrintDocument &document, Progress *progress = nullptr) = 0;
 };
 
 } // namespace zelvaro

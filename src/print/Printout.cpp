@@ -5,25 +5,35 @@
 
 namespace zelvaro {
 
-ArchiveError hoursListLines(Archive &archive, QStringList *lines)
+ArchiveError hoursListLines(Archive &archive, QStringList *lines, Progress *progress)
 {
     lines->clear();
+    bool going = true;
     // A record whose period 1 is incomplete prints an empty day total and the running total so far.
-    return forEachComputedDay(
-        archive, [&](const ComputedDay &day) { lines->append(printLine(day.record, day.boxes)); });
+    return forEachComputedDay(archive, [&](const ComputedDay &day) {
+        if (going) {
+            lines->append(printLine(day.record, day.boxes));
+            going = goOn(progress, lines->size(), 0);
+        }
+    });
 }
 
-PrintResult printHoursList(Archive &archive, LinePrinter &printer)
+PrintResult printHoursList(Archive &archive, LinePrinter &printer, Progress *progress)
 {
     // The whole list is read before anything reaches the printer, so a failing archive never
     // leaves half a list on paper.
     QStringList lines;
-    const ArchiveError error = hoursListLines(archive, &lines);
+    const ArchiveError error = hoursListLines(archive, &lines, progress);
     if (error.failed())
         return PrintResult{error.code, error.text, QString()};
+    if (!goOn(progress, lines.size(), 0)) {
+        PrintResult cancelled;
+        cancelled.cancelled = true;
+        return cancelled;
+    }
     for (const QString &line : std::as_const(lines))
         printer.printLine(line);
-    return printer.endDocument(hoursListDocument());
+    return printer.endDocument(hoursListDocument(), progress);
 }
 
 } // namespace zelvaro

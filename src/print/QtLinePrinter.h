@@ -50,13 +50,15 @@ public:
 
     void printLine(const QString &line) override { m_lines.append(line); }
     // An empty document sends nothing and succeeds.
-    PrintResult endDocument(const PrintDocument &document) override;
+    PrintResult endDocument(const PrintDocument &document, Progress *progress = nullptr) override;
 
     PrintLayout lastLayout() const { return m_layout; }
 
 private:
-    // Lays the lines out as a PDF of `page` into `out`; false when they find no room on it.
-    bool render(const QStringList &lines, const QString &title, const QPageSize &page, QIODevice &out);
+    // Lays the lines out as a PDF of `page` into `out`; false when they find no room on it, or when
+    // `progress` cancels (m_cancelled then set).
+    bool render(const QStringList &lines, const QString &title, const QPageSize &page, QIODevice &out,
+                Progress *progress);
     // Writes the PDF through `write` and returns `outcome` with its path, or a failure naming the
     // file (and the cause in `outcome`).
     PrintResult savePdf(const QString &path, const PrintDocument &document, PrintResult outcome,
@@ -68,6 +70,7 @@ private:
     QString m_forcedPdf;
     QStringList m_lines;
     PrintLayout m_layout;
+    bool m_cancelled = false;
 };
 
 } // namespace zelvaro

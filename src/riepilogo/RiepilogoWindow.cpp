@@ -1,18 +1,17 @@
 #include "RiepilogoWindow.h"
 
 #include "Archive.h"
+#include "CsvFile.h"
 #include "ErrorReport.h"
 #include "QtLinePrinter.h"
 #include "SummaryCsv.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTreeWidget>
@@ -31,17 +30,6 @@ constexpr int kDayColumns = 10;
 QString quotedPath(const QString &path)
 {
     return QStringLiteral("«") + path + QStringLiteral("»");
-}
-
-// True when `path` holds an archive (SQLite, or an old Access file): the export never writes over one.
-bool isArchiveFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray head = file.read(19);
-    return head.startsWith("SQLite format 3") || head.mid(4) == "Standard Jet DB" ||
-           head.mid(4) == "Standard ACE DB";
 }
 
 QTreeWidgetItem *periodItem(const QString &name, const PeriodTotals &t, int year, int month)
@@ -303,9 +291,15 @@ void RiepilogoWindow::cmdSTAMPA_FOGLIO_Click()
     for (const QString &line : timesheetLines(*m_sheet))
         m_printer.printLine(line);
     const PrintDocument document = timesheetDocument(m_sheet->key);
-    const PrintResult result = m_printer.endDocument(document);
+    PrintResult result;
+    {
+        const std::unique_ptr<Progress> progress =
+            beginProgress(m_services, QStringLiteral("Stampa del foglio ore in corso…"));
+        result = m_printer.endDocument(document, progress.get());
+    }
     m_services.pointer->setBusy(false);
-    reportPrintResult(result, document);
+    if (!result.cancelled)
+        reportPrintResult(result, document);
 }
 
 void RiepilogoWindow::reportPrintResult(const PrintResult &result, const PrintDocument &document)
@@ -325,22 +319,24 @@ void RiepilogoWindow::cmdESPORTA_CSV_Click()
                                                         suggested, QStringLiteral("File CSV (*.csv)"));
     if (path.isEmpty())
         return;
-    if (isArchiveFile(path)) {
-        report(kFileErrorCode, quotedPath(path) + QStringLiteral(" è un archivio: non viene sovrascritto"));
+    // Refused before the archive is read, with the words of "zelvaro-archivio riepilogo".
+    if (const QString refusal = csvTargetRefusal(path); !refusal.isEmpty()) {
+        report(kFileErrorCode, refusal);
         return;
     }
     m_services.pointer->setBusy(true);
     HoursSummary summary;
-    const ArchiveError error = summarizeArchive(m_archive, &summary);
-    QString failure;
-    if (!error.failed()) {
-        const QByteArray csv = summaryCsv(summary, SummaryRows::Months);
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size() || !file.commit())
-            failure = QStringLiteral("Impossibile scrivere il file ") + quotedPath(path) +
-                      QStringLiteral(": ") + file.errorString();
+    ArchiveError error;
+    {
+        const std::unique_ptr<Progress> progress =
+            beginProgress(m_services, QStringLiteral("Esportazione del riepilogo ore in corso…"));
+        error = summarizeArchive(m_archive, &summary, progress.get());
     }
+    const QString failure =
+        error.failed() ? QString() : writeCsvFile(path, summaryCsv(summary, SummaryRows::Months));
     m_services.pointer->setBusy(false);
+    if (wasCancelled(error))
+        return;
     if (error.failed())
         report(error.code, error.text);
     else if (!failure.isEmpty())

@@ -1,6 +1,8 @@
 #include "ConfigurationFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -26,6 +28,11 @@ QString decodeWindows1252(const QByteArray &bytes)
         text.append(byte >= 0x80 && byte <= 0x9F ? QChar(kCp1252High[byte - 0x80]) : QChar(byte));
     }
     return text;
+}
+
+QString quotedFile(const QString &path)
+{
+    return QStringLiteral("«") + QDir::toNativeSeparators(path) + QStringLiteral("»");
 }
 
 } // namespace
@@ -86,6 +93,41 @@ ConfigurationLine readConfigurationLine(const QString &path)
         line.bytes.truncate(size);
     }
     return ConfigurationLine{line.status, decodeConfigurationLine(line.bytes)};
+}
+
+QString replaceConfigurationLine(const QString &iniPath, const QString &archivePath)
+{
+    const QByteArray line = archivePath.toUtf8();
+    if (archivePath.contains(QLatin1Char('\r')) || archivePath.contains(QLatin1Char('\n')))
+        return QStringLiteral("il percorso ") + quotedFile(archivePath) +
+               QStringLiteral(" contiene un ritorno a capo: non può essere la prima riga di ") +
+               quotedFile(iniPath);
+    if (line.isEmpty() || line.size() > kMaxArchivePathBytes || decodeConfigurationLine(line) != archivePath)
+        return QStringLiteral("il percorso ") + quotedFile(archivePath) +
+               QStringLiteral(" non si può rileggere così com'è dalla prima riga di ") + quotedFile(iniPath);
+
+    // What follows the old first line, its line end included; a missing file has none.
+    QByteArray rest = "\n";
+    QFile old(iniPath);
+    if (old.exists()) {
+        if (!old.open(QIODevice::ReadOnly))
+            return QStringLiteral("impossibile leggere ") + quotedFile(iniPath) + QStringLiteral(" (") +
+                   old.errorString() + QLatin1Char(')');
+        const QByteArray content = old.readAll();
+        if (old.error() != QFileDevice::NoError)
+            return QStringLiteral("impossibile leggere ") + quotedFile(iniPath) + QStringLiteral(" (") +
+                   old.errorString() + QLatin1Char(')');
+        const auto end =
+            std::find_if(content.begin(), content.end(), [](char c) { return c == '\r' || c == '\n'; });
+        rest = content.sliced(end - content.begin());
+    }
+    // QSaveFile writes beside the file and renames over it on commit; it follows a symbolic link.
+    QSaveFile ini(iniPath);
+    const QByteArray bytes = line + rest;
+    if (!ini.open(QIODevice::WriteOnly) || ini.write(bytes) != bytes.size() || !ini.commit())
+        return QStringLiteral("impossibile scrivere ") + quotedFile(iniPath) + QStringLiteral(" (") +
+               ini.errorString() + QLatin1Char(')');
+    return {};
 }
 
 } // namespace zelvaro

@@ -38,4 +38,12 @@ struct ConfigurationLine
 // readFirstLineBytes() decoded with decodeConfigurationLine().
 ConfigurationLine readConfigurationLine(const QString &path);
 
+// Makes `archivePath` the first line of the configuration file `iniPath`: what follows the first
+// line is kept byte for byte, and so is its line end (CR LF, LF or CR); a missing file is written
+// as the path and LF. The text is written in UTF-8 into a new file beside the old one, which it
+// replaces in one rename: on any failure the old file stays as it was. A path that could not be
+// read back as the same first line (a CR or LF in it, more than kMaxArchivePathBytes bytes, an
+// initial byte-order mark) is refused. Empty on success, else the cause, naming the file.
+QString replaceConfigurationLine(const QString &iniPath, const QString &archivePath);
+
 } // namespace zelvaro

@@ -69,6 +69,23 @@ MDIForm1::MDIForm1(Archive &archive, const Services &services, Form2Factory make
     m_summaryAction->setObjectName(QStringLiteral("MENU0103"));
     m_summaryAction->setEnabled(false);
     connect(m_summaryAction, &QAction::triggered, this, &MDIForm1::MENU0103_Click);
+    gestione->addSeparator();
+    const auto toolItem = [&](const QString &text, const char *name,
+                              std::function<void()> ToolCommands::*command) {
+        QAction *item = gestione->addAction(text);
+        item->setObjectName(QString::fromLatin1(name));
+        item->setEnabled(false);
+        connect(item, &QAction::triggered, this, [this, command] {
+            if (m_tools.*command)
+                (m_tools.*command)();
+        });
+        return item;
+    };
+    m_exportAction = toolItem(QStringLiteral("Esporta in CSV…"), "MENU0104", &ToolCommands::exportCsv);
+    m_backupAction = toolItem(QStringLiteral("Copia di sicurezza…"), "MENU0105", &ToolCommands::backup);
+    m_importAction =
+        toolItem(QStringLiteral("Importa archivio Access…"), "MENU0106", &ToolCommands::importAccess);
+    gestione->addSeparator();
     QAction *fine = gestione->addAction(QStringLiteral("Fine"));
     fine->setObjectName(QStringLiteral("MENU0199"));
     connect(fine, &QAction::triggered, this, &MDIForm1::MENU0199_Click);
@@ -144,6 +161,14 @@ void MDIForm1::setSummaryWindowFactory(SummaryWindowFactory makeSummary)
 {
     m_makeSummary = std::move(makeSummary);
     m_summaryAction->setEnabled(bool(m_makeSummary));
+}
+
+void MDIForm1::setToolCommands(ToolCommands commands)
+{
+    m_tools = std::move(commands);
+    m_exportAction->setEnabled(bool(m_tools.exportCsv));
+    m_backupAction->setEnabled(bool(m_tools.backup));
+    m_importAction->setEnabled(bool(m_tools.importAccess));
 }
 
 void MDIForm1::MENU0103_Click()

@@ -47,6 +47,15 @@ public:
     void MENU0103_Click();
     void setSummaryWindowFactory(SummaryWindowFactory makeSummary);
     QMdiSubWindow *summaryWindow() const { return m_summaryWindow; }
+
+    // The archive tools of "Gestione", each run by its item: "Esporta in CSV…" (MENU0104), "Copia
+    // di sicurezza…" (MENU0105), "Importa archivio Access…" (MENU0106). The program hands them over
+    // (the shell links no tool); an item stays disabled until its command is set.
+    struct ToolCommands
+    {
+        std::function<void()> exportCsv, backup, importAccess;
+    };
+    void setToolCommands(ToolCommands commands);
     // "Fine": ends the program at once; no window closes and the archive is not closed.
     void MENU0199_Click();
 
@@ -73,6 +82,10 @@ private:
     QMdiSubWindow *m_form2Window = nullptr;
     SummaryWindowFactory m_makeSummary;
     QAction *m_summaryAction = nullptr;
+    QAction *m_exportAction = nullptr;
+    QAction *m_backupAction = nullptr;
+    QAction *m_importAction = nullptr;
+    ToolCommands m_tools;
     QMdiSubWindow *m_summaryWindow = nullptr;
 };
 

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "Progress.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+
+#include <memory>
 
 namespace zelvaro {
 
@@ -81,9 +85,10 @@ class FileDialogService
 {
 public:
     virtual ~FileDialogService() = default;
-    // A file to write, starting from `suggestedPath`; asks before replacing an existing file.
-    virtual QString saveFileName(const QString &title, const QString &suggestedPath,
-                                 const QString &filter) = 0;
+    // A file to write, starting from `suggestedPath`. It asks before replacing an existing file;
+    // with askToReplace false it does not, for a caller that never replaces one and says so itself.
+    virtual QString saveFileName(const QString &title, const QString &suggestedPath, const QString &filter,
+                                 bool askToReplace = true) = 0;
     // An existing file to read, starting in `folder`.
     virtual QString openFileName(const QString &title, const QString &folder, const QString &filter) = 0;
 };
@@ -104,6 +109,16 @@ signals:
     void changed();
 };
 
+// A window on a long piece of work (a printout, an export, an import): the count done and a
+// button to cancel it, shown only once the work has lasted about a second.
+class ProgressService
+{
+public:
+    virtual ~ProgressService() = default;
+    // One piece of work, described by `label`; the window closes when the progress is destroyed.
+    virtual std::unique_ptr<Progress> begin(const QString &label) = 0;
+};
+
 // The services the windows need, handed in through constructors.
 struct Services
 {
@@ -115,6 +130,13 @@ struct Services
     ArchiveEvents *events = nullptr;         // may be null: nothing follows the archive
     FileDialogService *files = nullptr;      // may be null for windows that choose no file
     ArchiveWriteHook *beforeWrite = nullptr; // may be null: nothing runs before a change
+    ProgressService *progress = nullptr;     // may be null: long work shows no progress and runs to its end
 };
+
+// A progress for one piece of work, or null when the services have none.
+inline std::unique_ptr<Progress> beginProgress(const Services &services, const QString &label)
+{
+    return services.progress ? services.progress->begin(label) : nullptr;
+}
 
 } // namespace zelvaro

@@ -4,11 +4,97 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
+#include <QLocale>
 #include <QMessageBox>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace zelvaro {
+
+namespace {
+
+constexpr qint64 kProgressUpdateMs = 100;
+constexpr int kProgressBarSteps = 1000; // the bar's own range, whatever the count of rows
+
+class QtProgress : public Progress
+{
+public:
+    QtProgress(QString label, int showAfterMs) : m_label(std::move(label)), m_showAfterMs(showAfterMs)
+    {
+        m_clock.start();
+    }
+
+    ~QtProgress() override
+    {
+        delete m_dialog.data();
+        if (m_arrow)
+            QGuiApplication::restoreOverrideCursor();
+    }
+
+    bool step(qint64 done, qint64 total) override
+    {
+        if (m_cancelled)
+            return false;
+        const qint64 now = m_clock.elapsed();
+        if (now < m_nextUpdate)
+            return true;
+        m_nextUpdate = now + kProgressUpdateMs;
+        if (!m_shown) {
+            if (now < m_showAfterMs)
+                return true;
+            open();
+        }
+        if (m_dialog) {
+            const QLocale italian(QLocale::Italian, QLocale::Italy);
+            m_dialog->setLabelText(
+                m_label + QStringLiteral("\nRighe: ") + italian.toString(done) +
+                (total > 0 ? QStringLiteral(" di ") + italian.toString(total) : QString()));
+            m_dialog->setMaximum(total > 0 ? kProgressBarSteps : 0); // 0: the bar only shows activity
+            m_dialog->setValue(total > 0 ? int(std::min(done, total) * kProgressBarSteps / total) : 0);
+        }
+        QCoreApplication::processEvents(); // paints the dialog and hears "Annulla"
+        m_cancelled = !m_dialog || m_dialog->wasCanceled();
+        return !m_cancelled;
+    }
+
+private:
+    void open()
+    {
+        m_shown = true;
+        auto *dialog = new QProgressDialog(QApplication::activeWindow());
+        m_dialog = dialog;
+        dialog->setObjectName(QStringLiteral("dlgAVANZAMENTO"));
+        dialog->setWindowTitle(kApplicationTitle);
+        dialog->setAccessibleName(m_label);
+        dialog->setCancelButtonText(QStringLiteral("Annulla"));
+        dialog->setWindowModality(Qt::ApplicationModal);
+        dialog->setAutoClose(false);
+        dialog->setAutoReset(false);
+        dialog->setMinimumDuration(0);
+        // The busy pointer stays set for the application; over the dialog the user needs an arrow.
+        if (QGuiApplication::overrideCursor()) {
+            QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+            m_arrow = true;
+        }
+        dialog->show();
+    }
+
+    QString m_label;
+    int m_showAfterMs;
+    QElapsedTimer m_clock;
+    qint64 m_nextUpdate = 0;
+    bool m_shown = false;
+    bool m_cancelled = false;
+    bool m_arrow = false;
+    QPointer<QProgressDialog> m_dialog;
+};
+
+} // namespace
 
 QString messageBoxDisplayText(const QString &text)
 {
@@ -90,14 +176,22 @@ QString QtProgramFolder::path() const
     return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
 }
 
-QString QtFileDialog::saveFileName(const QString &title, const QString &suggestedPath, const QString &filter)
+QString QtFileDialog::saveFileName(const QString &title, const QString &suggestedPath, const QString &filter,
+                                   bool askToReplace)
 {
-    return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, suggestedPath, filter);
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, suggestedPath, filter, nullptr,
+                                        askToReplace ? QFileDialog::Options()
+                                                     : QFileDialog::DontConfirmOverwrite);
 }
 
 QString QtFileDialog::openFileName(const QString &title, const QString &folder, const QString &filter)
 {
     return QFileDialog::getOpenFileName(QApplication::activeWindow(), title, folder, filter);
+}
+
+std::unique_ptr<Progress> QtProgressService::begin(const QString &label)
+{
+    return std::make_unique<QtProgress>(label, m_showAfterMs);
 }
 
 void QtProgramEnd::endProgram(int status)

@@ -54,8 +54,23 @@ public:
 class QtFileDialog : public FileDialogService
 {
 public:
-    QString saveFileName(const QString &title, const QString &suggestedPath, const QString &filter) override;
+    QString saveFileName(const QString &title, const QString &suggestedPath, const QString &filter,
+                         bool askToReplace = true) override;
     QString openFileName(const QString &title, const QString &folder, const QString &filter) override;
+};
+
+// QProgressDialog, application-modal, with "Annulla": shown once the work has lasted `showAfterMs`
+// (never for shorter work), with the rows done in its text and bar. A step reads the clock and
+// nothing more until the next update, a tenth of a second later, so a step per row costs nothing
+// worth measuring. While it shows, an arrow pointer stands over the busy one the work has set.
+class QtProgressService : public ProgressService
+{
+public:
+    explicit QtProgressService(int showAfterMs = 1000) : m_showAfterMs(showAfterMs) {}
+    std::unique_ptr<Progress> begin(const QString &label) override;
+
+private:
+    int m_showAfterMs;
 };
 
 // Leaves the event loop with the given status; the windows are destroyed as main() returns,

@@ -188,10 +188,13 @@ StartedProgram Main(const StartupServices &services, const HoursWindowFactory &m
     const QString userIni = userConfigurationFile();
     std::optional<QString> path;
     if (QFileInfo::exists(programIni) || QFileInfo::exists(besideProgram)) {
+        program.configurationPath = programIni;
         path = archivePathFromIni(services, programIni, besideProgram);
     } else if (QFileInfo::exists(userIni)) {
+        program.configurationPath = userIni;
         path = archivePathFromIni(services, userIni, userDefaultArchiveFile());
     } else {
+        program.configurationPath = userIni;
         path = userDefaultArchiveFile();
         program.archivePath = *path;
         if (!prepareUserArchive(services, *path, userIni))

@@ -36,6 +36,9 @@ using HoursWindowFactory = std::function<QWidget *(Archive &archive, QWidget *pa
 struct StartedProgram
 {
     QString archivePath; // empty when start-up stopped before deciding it
+    // The ZELVARO.INI that decides the archive, the one to change to use another: the program
+    // folder's in the portable layout (even when it is missing), else the per-user one.
+    QString configurationPath;
     std::unique_ptr<Archive> archive;
     std::unique_ptr<MDIForm1> mainWindow; // declared after archive: destroyed before it
 

@@ -1,6 +1,7 @@
 #include "HoursSummary.h"
 
 #include "ComputedDays.h"
+#include "Progress.h"
 #include "TimeValues.h"
 
 #include <algorithm>
@@ -129,12 +130,21 @@ HoursSummary SummaryBuilder::finish()
     return summary;
 }
 
-ArchiveError summarizeArchive(Archive &archive, HoursSummary *summary)
+ArchiveError summarizeArchive(Archive &archive, HoursSummary *summary, Progress *progress)
 {
     SummaryBuilder builder;
-    const ArchiveError error = forEachComputedDay(archive, [&](const ComputedDay &day) { builder.add(day); });
+    qint64 read = 0;
+    bool going = true;
+    const ArchiveError error = forEachComputedDay(archive, [&](const ComputedDay &day) {
+        if (going) {
+            builder.add(day);
+            going = goOn(progress, ++read, 0);
+        }
+    });
     if (error.failed())
         return error;
+    if (!going)
+        return cancelledByUser();
     *summary = builder.finish();
     return {};
 }

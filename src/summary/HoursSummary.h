@@ -13,6 +13,7 @@
 namespace zelvaro {
 
 class Archive;
+class Progress;
 struct ComputedDay;
 
 // The calendar date of a record: ANNO, MESE and GIORNO with blanks trimmed, each written in digits
@@ -84,8 +85,9 @@ private:
     QSet<QString> m_invalidDays; // the date texts of the complete records without a valid date
 };
 
-// The summary of every listed record, from the one pass over the archive.
-ArchiveError summarizeArchive(Archive &archive, HoursSummary *summary);
+// The summary of every listed record, from the one pass over the archive. `progress` (may be null)
+// hears of every record; when it cancels, cancelledByUser() is returned and `summary` is untouched.
+ArchiveError summarizeArchive(Archive &archive, HoursSummary *summary, Progress *progress = nullptr);
 
 // T minutes as a duration text: hours = T / 60 truncated toward zero, minutes the rest
 // ("-2 h / -39 Min." for -159).

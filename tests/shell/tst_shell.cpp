@@ -17,6 +17,8 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QProcess>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -256,6 +258,9 @@ void TestShell::startup()
         QVERIFY(box.title.isEmpty() && !box.systemModal);
     }
     QCOMPARE(program.archivePath, path);
+    // The INI a new archive is written into: the program folder's as soon as the layout is portable.
+    const bool portable = ini != "-" || QFileInfo::exists(dir.filePath(kDefaultArchiveFileName));
+    QCOMPARE(program.configurationPath, portable ? dir.filePath(kConfigurationFileName) : userIniPath);
     // A missing archive is never created, except at first start.
     QCOMPARE(QFileInfo(path).isFile(), made || boxes == "N");
     QCOMPARE(program.running(), opens);
@@ -399,6 +404,21 @@ void TestShell::qtServices()
     QGuiApplication::setOverrideCursor(Qt::CrossCursor); // someone else's pointer beneath
     {
         QtBusyPointer pointer;
+        pointer.setBusy(true);
+        QtProgressService later; // shown after a second: a short piece of work never sees it
+        QVERIFY(later.begin(QStringLiteral("Breve"))->step(1, 2) && !QApplication::activeModalWidget());
+        std::unique_ptr<Progress> progress = QtProgressService(0).begin(QStringLiteral("Stampa in corso…"));
+        QVERIFY(progress->step(1234, 5000));
+        auto *dialog = qobject_cast<QProgressDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog && dialog->labelText() == QStringLiteral("Stampa in corso…\nRighe: 1.234 di 5.000"));
+        QCOMPARE(unnamedControls(dialog), QStringList());
+        QCOMPARE(pointerShape(), Qt::ArrowCursor); // over the dialog; the busy pointer stays beneath
+        QTest::mouseClick(dialog->findChild<QPushButton *>(), Qt::LeftButton);
+        QTest::qWait(150); // the next update hears the click
+        QVERIFY(!progress->step(1300, 5000) && !progress->step(1400, 5000));
+        progress.reset();
+        QCOMPARE(pointerShape(), Qt::WaitCursor);
+        pointer.setBusy(false);
         pointer.setBusy(false); // already normal: the pointer beneath stays
         pointer.setBusy(true);
         pointer.setBusy(true);
@@ -475,8 +495,21 @@ void TestShell::summaryMenu()
     const std::unique_ptr<Archive> archive = Archive::open(temp.path(), &error);
     MDIForm1 w(*archive, m_fakes->services(), [&](QWidget *parent) { return m_makeForm2(*archive, parent); });
     auto *riepilogo = w.findChild<QAction *>(QStringLiteral("MENU0103"));
-    // Between "Zelvaro" and "Fine", disabled until the program hands over the window's factory.
-    QCOMPARE(w.findChild<QMenu *>(QStringLiteral("MENU01"))->actions().indexOf(riepilogo), 1);
+    QStringList items; // "-" a separator, "(off)" a disabled item
+    const QList<QAction *> actions = w.findChild<QMenu *>(QStringLiteral("MENU01"))->actions();
+    for (QAction *action : actions)
+        items << (action->isSeparator() ? QStringLiteral("-")
+                                        : action->objectName() + QLatin1Char(' ') + action->text() +
+                                              (action->isEnabled() ? QString() : QStringLiteral(" (off)")));
+    // The tools are disabled until the program hands over their commands.
+    QCOMPARE(items, QStringList({"MENU0102 Zelvaro", "MENU0103 Riepilogo ore (off)", "-",
+                                 "MENU0104 Esporta in CSV… (off)", "MENU0105 Copia di sicurezza… (off)",
+                                 "MENU0106 Importa archivio Access… (off)", "-", "MENU0199 Fine"}));
+    QString ran;
+    w.setToolCommands({[&] { ran += u'E'; }, [&] { ran += u'C'; }, [&] { ran += u'I'; }});
+    for (int i : {3, 4, 5})
+        actions.at(i)->trigger();
+    QCOMPARE(ran, QStringLiteral("ECI"));
     QVERIFY(riepilogo->text() == QStringLiteral("Riepilogo ore") && !riepilogo->isEnabled());
     int made = 0;
     w.setSummaryWindowFactory([&](QWidget *parent) { return ++made, new QWidget(parent); });

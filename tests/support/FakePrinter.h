@@ -12,7 +12,7 @@ class FakePrinter : public LinePrinter
 {
 public:
     void printLine(const QString &line) override { current.append(line); }
-    PrintResult endDocument(const PrintDocument &document) override
+    PrintResult endDocument(const PrintDocument &document, Progress * = nullptr) override
     {
         kinds.append(document);
         documents.append(current);

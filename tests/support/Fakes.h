@@ -8,6 +8,8 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
+#include <memory>
 
 namespace zelvaro::test {
 
@@ -118,22 +120,53 @@ public:
 };
 
 // File dialogs that answer from a script of paths ("" cancels) and record the path each one
-// proposed. A dialog with no answer scripted is recorded as unexpected and cancelled.
+// proposed (and, for a save dialog, whether it would ask before replacing a file). A dialog with
+// no answer scripted is recorded as unexpected and cancelled.
 class FakeFileDialog : public FileDialogService
 {
 public:
-    QString saveFileName(const QString &title, const QString &path, const QString &) override
+    QString saveFileName(const QString &title, const QString &path, const QString &,
+                         bool askToReplace) override
     {
-        proposed.append(path);
+        asksToReplace.append(askToReplace);
+        return openFileName(title, path, {});
+    }
+    QString openFileName(const QString &title, const QString &folder, const QString &) override
+    {
+        proposed.append(folder);
         if (script.isEmpty())
             unexpected.append(title);
         return script.isEmpty() ? QString() : script.takeFirst();
     }
-    QString openFileName(const QString &title, const QString &folder, const QString &filter) override
-    {
-        return saveFileName(title, folder, filter);
-    }
     QStringList script, proposed, unexpected;
+    QList<bool> asksToReplace;
+};
+
+// Progress that shows nothing: records the label of each piece of work, and cancels from the first
+// step for which `cancelWhen` (when set) answers true.
+class FakeProgress : public ProgressService, public Progress
+{
+public:
+    std::unique_ptr<Progress> begin(const QString &label) override
+    {
+        struct Step : Progress // the progress of one piece of work: this one's answers
+        {
+            FakeProgress *owner;
+            explicit Step(FakeProgress *o) : owner(o) {}
+            bool step(qint64 done, qint64 total) override { return owner->step(done, total); }
+        };
+        labels.append(label);
+        cancelled = false;
+        return std::make_unique<Step>(this);
+    }
+    bool step(qint64 done, qint64 total) override
+    {
+        cancelled = cancelled || (cancelWhen && cancelWhen(done, total));
+        return !cancelled;
+    }
+    std::function<bool(qint64 done, qint64 total)> cancelWhen;
+    QStringList labels;
+    bool cancelled = false;
 };
 
 // All fakes wired together, with a Services bundle pointing at them.
@@ -146,7 +179,13 @@ struct FakeServices
     FakeProgramEnd end;
     ArchiveEvents events;
     FakeFileDialog files;
-    Services services() { return Services{&messages, &beep, &pointer, &clock, &end, &events, &files}; }
+    FakeProgress progress;
+    Services services()
+    {
+        Services s{&messages, &beep, &pointer, &clock, &end, &events, &files};
+        s.progress = &progress;
+        return s;
+    }
 };
 
 } // namespace zelvaro::test

@@ -144,7 +144,7 @@ void tst_ArchivioCli::failureOrReportTouchesNothing_data()
     QTest::newRow("help") << QStringList{"--help"} << none << 0 << "Uso: zelvaro-archivio COMANDO";
     QTest::newRow("help after a command's arguments")
         << QStringList{"importa", "a.mdb", "--help"} << none << 0
-        << "Uso: zelvaro-archivio importa ORIGINE.mdb DESTINAZIONE";
+        << "Uso: zelvaro-archivio importa [--avanzamento] ORIGINE.mdb DESTINAZIONE";
     QTest::newRow("no command") << QStringList{} << none << 2 << "Uso: zelvaro-archivio COMANDO";
     QTest::newRow("unknown command") << QStringList{"converti", "a.mdb"} << none << 2
                                      << "comando sconosciuto \"converti\"";

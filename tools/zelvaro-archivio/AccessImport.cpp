@@ -1,10 +1,10 @@
 #include "AccessImport.h"
 
+#include "AccessFormat.h"
 #include "AccessReader.h"
 #include "Archive.h"
 #include "ArchiveErrorText.h"
 #include "ChildProcess.h"
-#include "FileHead.h"
 #include "SafeNewFile.h"
 #include "SqliteStatement.h"
 #include "StderrCapture.h"
@@ -21,10 +21,11 @@ constexpr const char *kCount = R"sql(SELECT COUNT(*), COALESCE(SUM(NUM_MOV <= 0)
 // libmdb trusts the pages it reads: a damaged file can make it read out of bounds and crash. It
 // therefore runs in a child process, which writes the rows into `temporary` and reports through a
 // pipe; a child that dies leaves a refusal, never a crash of the tool.
-AccessReadResult readInChildProcess(const QString &source, const QString &temporary)
+AccessReadResult readInChildProcess(const QString &source, const QString &temporary,
+                                    const ImportProgress &progress)
 {
     const ChildOutcome child = runInChildProcess([&] {
-        const AccessReadResult read = readAccessTable(source, temporary);
+        const AccessReadResult read = readAccessTable(source, temporary, progress);
         QByteArray message;
         QDataStream stream(&message, QIODevice::WriteOnly);
         stream << read.error << read.rows << read.unlisted << read.declared;
@@ -77,7 +78,8 @@ bool accessImportAvailable()
     return true;
 }
 
-ImportOutcome importAccessArchive(const QString &source, const QString &destination)
+ImportOutcome importAccessArchive(const QString &source, const QString &destination,
+                                  const ImportProgress &progress)
 {
     ImportOutcome outcome;
     SafeNewFile file(destination);
@@ -92,7 +94,7 @@ ImportOutcome importAccessArchive(const QString &source, const QString &destinat
     }
 
     StderrCapture capture; // libmdb's diagnostics become part of the outcome
-    const AccessReadResult read = readInChildProcess(source, file.temporaryPath());
+    const AccessReadResult read = readInChildProcess(source, file.temporaryPath(), progress);
     outcome.libmdbNotes = capture.finish();
     outcome.error = read.error;
     if (outcome.error.isEmpty())

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace zelvaro {
 
 // The outcome of bringing table MOV_MAG of an Access archive into a new archive.
@@ -15,6 +17,9 @@ struct ImportOutcome
     qint64 unlistedRows = 0; // of those, rows with NUM_MOV 0 or below, which the window never lists
 };
 
+// Hears the rows read so far and the rows the table declares; it runs in the reading process.
+using ImportProgress = std::function<void(qint64 read, qint64 declared)>;
+
 // True when this build can read Access files (it was built with libmdb).
 bool accessImportAvailable();
 
@@ -24,7 +29,11 @@ bool accessImportAvailable();
 // null. The rows go into a temporary file beside `destination` that takes its name only after they
 // are written, committed and counted against the row count the table declares; on any failure
 // nothing is left at `destination` and an existing file there is never touched. libmdb reads in a
-// child process, so that a file damaged enough to crash it only makes the import fail.
-ImportOutcome importAccessArchive(const QString &source, const QString &destination);
+// child process, so that a file damaged enough to crash it only makes the import fail; `progress`
+// (when set) hears from it once the table is open and then every kImportProgressRows rows.
+ImportOutcome importAccessArchive(const QString &source, const QString &destination,
+                                  const ImportProgress &progress = {});
+
+inline constexpr qint64 kImportProgressRows = 1000;
 
 } // namespace zelvaro

@@ -8,7 +8,7 @@ bool accessImportAvailable()
     return false;
 }
 
-ImportOutcome importAccessArchive(const QString &, const QString &)
+ImportOutcome importAccessArchive(const QString &, const QString &, const ImportProgress &)
 {
     ImportOutcome outcome;
     outcome.error =

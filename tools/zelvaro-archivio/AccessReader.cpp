@@ -108,7 +108,10 @@ bool readNumber(const QString &text, qint64 *number)
 class MdbReader
 {
 public:
-    MdbReader(const QString &source, const QString &temporary) : m_source(source), m_temporary(temporary) {}
+    MdbReader(const QString &source, const QString &temporary, const ImportProgress &progress)
+        : m_source(source), m_temporary(temporary), m_progress(progress)
+    {
+    }
     AccessReadResult run();
 
 private:
@@ -120,6 +123,7 @@ private:
     QString sqliteError(int rc) const;
 
     QString m_source, m_temporary;
+    const ImportProgress &m_progress;
     std::unique_ptr<MdbHandle, MdbCloser> m_mdb;
     std::unique_ptr<MdbTableDef, TableFreer> m_table;
     std::array<std::vector<char>, kColumnCount> m_buffers;
@@ -255,8 +259,12 @@ QString MdbReader::copyRows()
     const CLocaleScope cLocale;
     mdb_rewind_table(m_table.get());
     qint64 row = 0;
+    if (m_progress)
+        m_progress(0, qint64(m_table->num_rows));
     while (mdb_fetch_row(m_table.get())) {
         ++row;
+        if (m_progress && row % kImportProgressRows == 0)
+            m_progress(row, qint64(m_table->num_rows));
         for (int c = 0; c < kColumnCount; ++c) {
             const int length = m_lengths[c];
             if (length <= 0) {
@@ -319,9 +327,10 @@ QString MdbReader::copyRows()
 
 } // namespace
 
-AccessReadResult readAccessTable(const QString &source, const QString &temporary)
+AccessReadResult readAccessTable(const QString &source, const QString &temporary,
+                                 const ImportProgress &progress)
 {
-    return MdbReader(source, temporary).run();
+    return MdbReader(source, temporary, progress).run();
 }
 
 } // namespace zelvaro

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AccessImport.h"
+
 #include <QString>
 
 namespace zelvaro {
@@ -17,7 +19,9 @@ struct AccessReadResult
 // into the empty SQLite file `temporary`: every row keeps its NUM_MOV, every other column is stored
 // as the text libmdb gives (blanks kept, UTF-8), an empty value as null. Refuses a missing table or
 // column, a NUM_MOV missing, not whole or repeated, a text cut short, and a row count other than
-// the table's own. libmdb trusts the pages it reads: run it in a child process.
-AccessReadResult readAccessTable(const QString &source, const QString &temporary);
+// the table's own. libmdb trusts the pages it reads: run it in a child process. `progress` (when set)
+// hears the count once the columns are found and then every kImportProgressRows rows.
+AccessReadResult readAccessTable(const QString &source, const QString &temporary,
+                                 const ImportProgress &progress = {});
 
 } // namespace zelvaro

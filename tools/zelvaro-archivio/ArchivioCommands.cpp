@@ -5,18 +5,22 @@
 #include "ArchiveCheck.h"
 #include "ArchiveErrorText.h"
 #include "ArchiveRepair.h"
-#include "FileHead.h"
+#include "CsvFile.h"
 #include "HoursExport.h"
 #include "HoursSummary.h"
-#include "SafeNewFile.h"
 #include "SummaryCsv.h"
+#include "ToolTexts.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QIODevice>
 
+#include <algorithm>
+#include <cerrno>
 #include <functional>
+
+#include <unistd.h>
 
 namespace zelvaro {
 
@@ -31,7 +35,8 @@ Strumenti per l'archivio delle ore di Zelvaro.
 
 Comandi:
   crea PERCORSO                       crea un archivio nuovo e vuoto
-  importa ORIGINE.mdb DESTINAZIONE    porta la tabella MOV_MAG di un archivio
+  importa [--avanzamento] ORIGINE.mdb DESTINAZIONE
+                                      porta la tabella MOV_MAG di un archivio
                                       Access in un archivio nuovo
   esporta ARCHIVIO [FILE.csv]         scrive le ore in CSV per un foglio di calcolo
   riepilogo ARCHIVIO [FILE.csv]       scrive in CSV i totali delle ore per mese
@@ -53,7 +58,7 @@ pronto per Zelvaro. Se in PERCORSO c'è già un file non lo tocca e termina con
 un errore.
 )";
 
-const char kImportaHelp[] = R"(Uso: zelvaro-archivio importa ORIGINE.mdb DESTINAZIONE
+const char kImportaHelp[] = R"(Uso: zelvaro-archivio importa [--avanzamento] ORIGINE.mdb DESTINAZIONE
 
 Porta tutte le righe della tabella MOV_MAG di un archivio Access 97 (Jet 3) o
 Access 2000 e successivi (Jet 4, ACE) nell'archivio nuovo DESTINAZIONE.
@@ -67,6 +72,10 @@ Il nuovo archivio prende il suo nome solo quando tutte le righe sono scritte e
 contate; se qualcosa non va (un file che non è Access o è troncato, senza
 MOV_MAG o senza una sua colonna, un NUM_MOV mancante o ripetuto, righe perse
 dalla lettura) il comando si ferma e non crea nulla.
+
+Con --avanzamento scrive sullo standard output, prima della riga finale, una
+riga "Righe lette: N di M" appena la tabella è aperta e poi ogni 1000 righe
+lette (M sono le righe che la tabella dichiara).
 )";
 
 const char kEsportaHelp[] = R"(Uso: zelvaro-archivio esporta ARCHIVIO [FILE.csv]
@@ -168,14 +177,6 @@ bool isHelp(const QString &word)
     return word == QLatin1String("--help") || word == QLatin1String("-h");
 }
 
-// Seconds with a decimal comma: "1,25 s".
-QString secondsText(qint64 milliseconds)
-{
-    return QString::number(double(milliseconds) / 1000.0, 'f', 2)
-               .replace(QLatin1Char('.'), QLatin1Char(',')) +
-           QStringLiteral(" s");
-}
-
 int crea(const QStringList &args, QIODevice &out, QIODevice &err)
 {
     const QString &path = args.at(0);
@@ -187,13 +188,32 @@ int crea(const QStringList &args, QIODevice &out, QIODevice &err)
     return kExitOk;
 }
 
-int importa(const QStringList &args, QIODevice &out, QIODevice &err)
+const QString kAvanzamento = QStringLiteral("--avanzamento");
+
+// One "Righe lette: N di M" line, written by the reading process straight to standard output so
+// that a program that runs the import can show how far it has come.
+void writeImportProgress(qint64 read, qint64 declared)
 {
+    const QByteArray line =
+        "Righe lette: " + QByteArray::number(read) + " di " + QByteArray::number(declared) + '\n';
+    for (qsizetype written = 0; written < line.size();) {
+        const ssize_t n = ::write(STDOUT_FILENO, line.constData() + written, size_t(line.size() - written));
+        if (n <= 0 && errno != EINTR)
+            return; // no reader: the import goes on all the same
+        written += std::max<ssize_t>(n, 0);
+    }
+}
+
+int importa(const QStringList &options, QIODevice &out, QIODevice &err)
+{
+    QStringList args = options;
+    const bool progress = args.removeAll(kAvanzamento) > 0;
     const QString &source = args.at(0);
     const QString &destination = args.at(1);
     QElapsedTimer timer;
     timer.start();
-    const ImportOutcome outcome = importAccessArchive(source, destination);
+    const ImportOutcome outcome = importAccessArchive(
+        source, destination, progress ? ImportProgress(writeImportProgress) : ImportProgress());
     const qint64 elapsed = timer.elapsed();
     if (!outcome.ok) {
         QString message =
@@ -233,12 +253,11 @@ std::unique_ptr<Archive> openForReading(const QString &path, QIODevice &err)
 
 int readFailure(QIODevice &err, const QString &path, const ArchiveError &error)
 {
-    return fail(err, QStringLiteral("errore nella lettura di ") + quoted(path) + QStringLiteral(": ") +
-                         lowerFirst(error.text));
+    return fail(err, readFailureText(path, error));
 }
 
 // Writes `csv` to standard output, or whole to `target` when it is given (never over an archive),
-// then says `done` followed by the file's name.
+// then says `done`.
 int writeCsv(const QByteArray &csv, const QString &target, const QString &done, QIODevice &out,
              QIODevice &err)
 {
@@ -247,21 +266,9 @@ int writeCsv(const QByteArray &csv, const QString &target, const QString &done, 
             return fail(err, QStringLiteral("impossibile scrivere sullo standard output"));
         return kExitOk;
     }
-    const FileHead head = readFileHead(target);
-    if (head.kind == FileKind::Sqlite || head.kind == FileKind::Access)
-        return fail(err, quoted(target) + QStringLiteral(" è un archivio: non viene sovrascritto"));
-    if (head.kind == FileKind::Folder)
-        return fail(err, quoted(target) + QStringLiteral(" è una cartella"));
-    SafeNewFile file(target, SafeNewFile::Existing::Replace);
-    ArchiveError error = file.create();
-    if (!error.failed())
-        error = file.write(csv);
-    if (!error.failed())
-        error = file.commit();
-    if (error.failed())
-        return fail(err, QStringLiteral("impossibile scrivere ") + quoted(target) + QStringLiteral(": ") +
-                             lowerFirst(error.text));
-    writeLine(out, done + quoted(target));
+    if (const QString failure = writeCsvFile(target, csv); !failure.isEmpty())
+        return fail(err, lowerFirst(failure));
+    writeLine(out, done);
     return kExitOk;
 }
 
@@ -275,10 +282,7 @@ int esporta(const QStringList &args, QIODevice &out, QIODevice &err)
     if (const ArchiveError error = collectExportRows(*archive, &rows); error.failed())
         return readFailure(err, path, error);
     archive->close();
-    return writeCsv(exportCsv(rows), args.value(1),
-                    QStringLiteral("Esportati ") + QString::number(rows.size()) +
-                        QStringLiteral(" movimenti in "),
-                    out, err);
+    return writeCsv(exportCsv(rows), args.value(1), exportDoneText(rows.size(), args.value(1)), out, err);
 }
 
 const QString kSettimane = QStringLiteral("--settimane");
@@ -300,7 +304,7 @@ int riepilogo(const QStringList &options, QIODevice &out, QIODevice &err)
                                : (groups == 1 ? QStringLiteral(" mese") : QStringLiteral(" mesi"));
     return writeCsv(summaryCsv(summary, weeks ? SummaryRows::Weeks : SummaryRows::Months), args.value(1),
                     QStringLiteral("Scritto il riepilogo di ") + QString::number(groups) + what +
-                        QStringLiteral(" in "),
+                        QStringLiteral(" in ") + quoted(args.value(1)),
                     out, err);
 }
 
@@ -360,17 +364,15 @@ int copia(const QStringList &args, QIODevice &out, QIODevice &err)
     const QString &destination = args.at(1);
     QElapsedTimer timer;
     timer.start();
-    const QString refusal = QStringLiteral("copia non eseguita, nessun file creato: ");
     ArchiveError error;
     const std::unique_ptr<Archive> archive = Archive::open(source, &error, Archive::OpenMode::ReadOnly);
     if (!archive)
-        return fail(err, refusal + QStringLiteral("impossibile aprire l'archivio ") + quoted(source) +
-                             QStringLiteral(": ") + lowerFirst(error.text));
+        return fail(err, backupFailureText(QStringLiteral("impossibile aprire l'archivio ") + quoted(source) +
+                                           QStringLiteral(": ") + lowerFirst(error.text)));
     error = archive->backupTo(destination);
     if (error.failed())
-        return fail(err, refusal + lowerFirst(error.text));
-    writeLine(out, QStringLiteral("Copiato l'archivio ") + quoted(source) + QStringLiteral(" in ") +
-                       quoted(destination) + QStringLiteral(" in ") + secondsText(timer.elapsed()));
+        return fail(err, backupFailureText(error.text));
+    writeLine(out, backupDoneText(source, destination, timer.elapsed()));
     return kExitOk;
 }
 
@@ -387,7 +389,7 @@ const QList<Command> &commands()
 {
     static const QList<Command> list = {
         {QStringLiteral("crea"), kCreaHelp, 1, 1, crea},
-        {QStringLiteral("importa"), kImportaHelp, 2, 2, importa},
+        {QStringLiteral("importa"), kImportaHelp, 2, 2, importa, {kAvanzamento}},
         {QStringLiteral("esporta"), kEsportaHelp, 1, 2, esporta},
         {QStringLiteral("riepilogo"), kRiepilogoHelp, 1, 2, riepilogo, {kSettimane}},
         {QStringLiteral("verifica"), kVerificaHelp, 1, 1, verifica},
@@ -431,7 +433,7 @@ int runArchivio(const QStringList &arguments, QIODevice &out, QIODevice &err)
         if (words > command.maxArguments)
             return usageError(err, name, QStringLiteral("troppi argomenti per \"") + name + QLatin1Char('"'));
         if (name == QLatin1String("importa") && !accessImportAvailable())
-            return fail(err, importAccessArchive(args.at(0), args.at(1)).error);
+            return fail(err, importAccessArchive(QString(), QString()).error);
         return command.run(args, out, err);
     }
     return usageError(err, QString(), QStringLiteral("comando sconosciuto \"") + name + QLatin1Char('"'));

@@ -1,61 +1,18 @@
-#include "FileHead.h"
+#include "AccessFormat.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "ArchiveErrorText.h"
+#include "FileHead.h"
 
 namespace zelvaro {
 
 namespace {
 
-constexpr char kSqliteMagic[] = "SQLite format 3"; // followed by a NUL byte
-constexpr qsizetype kAccessSignatureOffset = 4;
-constexpr char kJetSignature[] = "Standard Jet DB";
-constexpr char kAceSignature[] = "Standard ACE DB";
-constexpr qsizetype kVersionOffset = 0x14;
 constexpr int kJet3PageSize = 2048;
 constexpr int kLaterPageSize = 4096;
 // The header page, a page of the object map and the page where the catalog table starts.
 constexpr qint64 kMinimumPages = 3;
 
-bool startsWithMagic(const QByteArray &head, const char *magic, qsizetype offset)
-{
-    const qsizetype length = qsizetype(qstrlen(magic));
-    return head.size() > offset + length && head.mid(offset, length) == magic &&
-           head.at(offset + length) == '\0';
-}
-
 } // namespace
-
-FileHead readFileHead(const QString &path)
-{
-    FileHead head;
-    const QFileInfo info(path);
-    if (!info.exists())
-        return head;
-    if (info.isDir()) {
-        head.kind = FileKind::Folder;
-        return head;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        head.kind = FileKind::Unreadable;
-        head.error = file.errorString();
-        return head;
-    }
-    head.size = file.size();
-    const QByteArray bytes = file.read(32);
-    if (startsWithMagic(bytes, kSqliteMagic, 0)) {
-        head.kind = FileKind::Sqlite;
-    } else if (bytes.size() > kVersionOffset &&
-               (startsWithMagic(bytes, kJetSignature, kAccessSignatureOffset) ||
-                startsWithMagic(bytes, kAceSignature, kAccessSignatureOffset))) {
-        head.kind = FileKind::Access;
-        head.accessVersion = static_cast<unsigned char>(bytes.at(kVersionOffset));
-    } else {
-        head.kind = FileKind::Other;
-    }
-    return head;
-}
 
 AccessFormat checkAccessFile(const QString &path)
 {

@@ -2,16 +2,21 @@
 
 #include "ComputedDays.h"
 #include "HoursSummary.h"
+#include "Progress.h"
 #include "SummaryCsv.h"
 
 #include <cmath>
 
 namespace zelvaro {
 
-ArchiveError collectExportRows(Archive &archive, QList<ExportRow> *rows)
+ArchiveError collectExportRows(Archive &archive, QList<ExportRow> *rows, Progress *progress)
 {
     rows->clear();
-    return forEachComputedDay(archive, [&](const ComputedDay &day) {
+    bool going = true;
+    // The pass cannot be stopped halfway: once cancelled, the rows left are only read past.
+    const ArchiveError error = forEachComputedDay(archive, [&](const ComputedDay &day) {
+        if (!going)
+            return;
         ExportRow row;
         row.record = day.record;
         row.totale1 = day.boxes.totale1;
@@ -22,7 +27,12 @@ ArchiveError collectExportRows(Archive &archive, QList<ExportRow> *rows)
             row.minutiGiorno = minutesText(day.dayMinutes);
         row.totaleProgressivo = day.runningTotal();
         rows->append(row);
+        going = goOn(progress, rows->size(), 0);
     });
+    if (error.failed() || going)
+        return error;
+    rows->clear();
+    return cancelledByUser();
 }
 
 QStringList exportHeader()

@@ -11,6 +11,7 @@
 namespace zelvaro {
 
 class Archive;
+class Progress;
 
 // One listed record with the durations the hours window computes for it, as texts.
 struct ExportRow
@@ -24,8 +25,9 @@ struct ExportRow
 
 // Every record the window lists (NUM_MOV above 0, in number order), computed by the pass the list
 // fill uses, the running total starting from 0. A day whose period 1 is incomplete adds nothing and
-// gets no day total of its own.
-ArchiveError collectExportRows(Archive &archive, QList<ExportRow> *rows);
+// gets no day total of its own. `progress` (may be null) hears of every row; when it cancels, the
+// rows are dropped and cancelledByUser() is returned.
+ArchiveError collectExportRows(Archive &archive, QList<ExportRow> *rows, Progress *progress = nullptr);
 
 // The header names, in the order of the exported fields.
 QStringList exportHeader();
