@@ -1,5 +1,4 @@
 #include "LeadingNumber.h"
-#include "PlainDuration.h"
 #include "TimeValues.h"
 
 #include <QRandomGenerator>
@@ -99,21 +98,11 @@ private slots:
             QCOMPARE(exact(split.hours), exact(hours));
             QCOMPARE(exact(split.minutes), exact(minutes));
         }
-        // Whatever the text, its number is written in plain digits, as it is and as a time.
-        const auto writeAll = [&] {
-            return QStringList{durationText(value, value), durationText(split.hours, split.minutes)};
-        };
-        const QStringList written = writeAll();
-        for (const QString &w : written)
-            QVERIFY2(isPlainDuration(w), qPrintable(w));
-
         if (!setlocale(LC_NUMERIC, "it_IT.UTF-8")) // its decimal point is ','
             QSKIP("the it_IT.UTF-8 locale is not installed (Debian: locales)");
         const double underLocale = leadingNumber(text);
-        const QStringList writtenUnderLocale = writeAll();
         setlocale(LC_NUMERIC, "C");
         QCOMPARE(exact(underLocale), exact(readAs));
-        QCOMPARE(writtenUnderLocale, written);
     }
 
     void readingMatchesReference()
@@ -154,6 +143,7 @@ private slots:
         same("negative hours", -20, 0, "-20 h / 0 Min.");
         same("negative minutes", 1, -39, "1 h / -39 Min.");
         same("no thousands separator", 1234567, 0, "1234567 h / 0 Min.");
+        same("no exponent", 18446744073709551616.0, 0, "18446744073709551616 h / 0 Min.");
         same("minutes are not rounded", 3, 7.5, "3 h / 7.5 Min.");
         row("small fraction without exponent, hours floored", -1e-7, 0, "-0.0000001 h / 0 Min.", -1, 0);
         row("minus zero", -0.0, -0.0, "0 h / 0 Min.", 0, 0);
@@ -178,6 +168,12 @@ private slots:
         const HoursMinutes read = readDuration(text);
         QCOMPARE(exact(read.hours), exact(readHours));
         QCOMPARE(exact(read.minutes), exact(readMinutes));
+
+        if (!setlocale(LC_NUMERIC, "it_IT.UTF-8"))
+            QSKIP("the it_IT.UTF-8 locale is not installed (Debian: locales)");
+        const QString underLocale = durationText(hours, minutes);
+        setlocale(LC_NUMERIC, "C");
+        QCOMPARE(underLocale, text);
     }
 };
 
