@@ -5,6 +5,8 @@
 # make package - build the Debian package zelvaro_<version>_<arch>.deb (copied into this folder)
 # make bench   - build and run the benchmark (Release)
 # make asan    - build with AddressSanitizer + UndefinedBehaviorSanitizer and run every test
+# make mutants - seed each fault of tests/mutants.list into a scratch copy of the sources and check that
+#                the tests named for it fail (run by hand; the sources here are never changed)
 # make clean   - remove the build folders, except any archive left in them
 
 BUILD      ?= build
@@ -18,7 +20,7 @@ PACKAGES   := g++ make cmake pkg-config qt6-base-dev libsqlite3-dev mdbtools-dev
               dpkg-dev fakeroot file lintian desktop-file-utils appstream man-db
 BIN        := $(BUILD)/bin
 
-.PHONY: all deps build run test asan bench clean install package package-check
+.PHONY: all deps build run test asan bench clean install package package-check mutants
 
 all: build
 
@@ -68,6 +70,9 @@ asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+mutants: deps
+	JOBS=$(JOBS) bash tests/mutants.sh
 
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release

