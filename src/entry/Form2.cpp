@@ -157,6 +157,7 @@ Form2::Form2(Archive &archive, const Services &services, LinePrinter &printer, Q
              m_services.end);
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Zelvaro"));
+    setAccessibleName(QStringLiteral("Registro delle ore"));
     setWindowIcon(makeWindowIcon());
     resize(px(10665), px(6510));
     setFont(windowFont());
