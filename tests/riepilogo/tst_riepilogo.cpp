@@ -1,14 +1,13 @@
 #include "Archive.h"
 #include "FakePrinter.h"
 #include "Fakes.h"
+#include "Files.h"
 #include "Form2.h"
 #include "QtLinePrinter.h"
 #include "RiepilogoWindow.h"
 #include "TempArchive.h"
+#include "WindowDriver.h"
 
-#include <QLineEdit>
-#include <QListView>
-#include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
 #include <QTreeWidget>
@@ -26,32 +25,11 @@ class tst_Riepilogo : public QObject
     FakePrinter m_printer;
     std::unique_ptr<Archive> m_archive;
     std::unique_ptr<RiepilogoWindow> m_window;
+    WindowDriver m_ui;
 
-    template <typename T> T *find(QObject *in, const QString &name) const { return in->findChild<T *>(name); }
-    QTreeWidget *tree() const { return find<QTreeWidget>(m_window.get(), u"tvwPERIODI"_s); }
-    void click(QObject *in, const QString &name)
-    {
-        QTest::mouseClick(find<QPushButton>(in, name), Qt::LeftButton);
-    }
-    // The rows of a view, the given columns joined by '|', a child row indented by two blanks.
-    static QStringList rows(const QAbstractItemModel *model, const QList<int> &columns,
-                            const QModelIndex &parent = {})
-    {
-        QStringList lines;
-        for (int r = 0; r < model->rowCount(parent); ++r) {
-            QStringList cells;
-            for (const int c : columns)
-                cells << model->index(r, c, parent).data().toString();
-            lines << (parent.isValid() ? u"  "_s : QString()) + cells.join(u'|');
-            lines << rows(model, columns, model->index(r, 0, parent));
-        }
-        return lines;
-    }
-    QStringList periods() const { return rows(tree()->model(), {0, 1, 2, 3}); }
-    QStringList days() const
-    {
-        return rows(find<QTableWidget>(m_window.get(), u"grdGIORNI"_s)->model(), {1, 8});
-    }
+    QTreeWidget *tree() const { return m_ui.find<QTreeWidget>(u"tvwPERIODI"_s); }
+    QStringList periods() const { return m_ui.rows(u"tvwPERIODI"_s, {0, 1, 2, 3}); }
+    QStringList days() const { return m_ui.rows(u"grdGIORNI"_s, {1, 8}); }
     void choose(const QString &period)
     {
         tree()->setCurrentItem(tree()->findItems(period, Qt::MatchExactly | Qt::MatchRecursive).value(0));
@@ -64,16 +42,18 @@ private slots:
         m_fakes = std::make_unique<FakeServices>();
         m_printer = FakePrinter();
         // Record 3 has period 1 incomplete, record 5 the date of record 2, record 6 no real date.
-        for (const QString &r : {u"27|2|8|12"_s, u"2|3|8.30|12.30|13.30|17.30"_s, u"3|3||12|14|18"_s,
-                                 u"9|3|8|12"_s, u"2|3|18|19"_s, u"31|4|8|9"_s}) {
-            QStringList f = r.split(u'|');
-            f.resize(6);
-            m_temp->insert(m_temp->rowCount() + 1, f[0], f[1], u"2026"_s, {f[2], f[3], f[4], f[5]});
-        }
+        const QString y = u"2026"_s;
+        m_temp->insert(1, u"27"_s, u"2"_s, y, {u"8"_s, u"12"_s});
+        m_temp->insert(2, u"2"_s, u"3"_s, y, {u"8.30"_s, u"12.30"_s, u"13.30"_s, u"17.30"_s});
+        m_temp->insert(3, u"3"_s, u"3"_s, y, {u""_s, u"12"_s, u"14"_s, u"18"_s});
+        m_temp->insert(4, u"9"_s, u"3"_s, y, {u"8"_s, u"12"_s});
+        m_temp->insert(5, u"2"_s, u"3"_s, y, {u"18"_s, u"19"_s});
+        m_temp->insert(6, u"31"_s, u"4"_s, y, {u"8"_s, u"9"_s});
         ArchiveError error;
         m_archive = Archive::open(m_temp->path(), &error);
         QVERIFY2(m_archive, qPrintable(error.text));
         m_window = std::make_unique<RiepilogoWindow>(*m_archive, m_fakes->services(), m_printer);
+        m_ui = WindowDriver(m_window.get());
     }
 
     void cleanup()
@@ -100,26 +80,25 @@ private slots:
 
         m_fakes->clock.when = QDateTime(QDate(2026, 3, 10), QTime(18, 0));
         Form2 form(*m_archive, m_fakes->services(), m_printer); // its boxes show record 6: 8 to 9
-        click(&form, u"cmdNUOVO"_s);
-        find<QLineEdit>(&form, u"txtORA_FINE1"_s)->setText(u"10.30"_s);
-        click(&form, u"cmdCONFERMA"_s);
+        const WindowDriver hours(&form);
+        hours.click(u"cmdNUOVO"_s);
+        hours.box(u"txtORA_FINE1"_s)->setText(u"10.30"_s);
+        hours.click(u"cmdCONFERMA"_s);
         QCOMPARE(periods().at(2), u"  marzo|3|15 h / 30 Min.|15,50"_s);
         QCOMPARE(days().mid(5, 2),
                  (QStringList{u"mar 10/03/2026|2 h / 30 Min."_s, u"Settimana 11 del 2026|6 h / 30 Min."_s}));
 
-        auto *list = find<QListView>(&form, u"List1"_s);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualRect(list->model()->index(6, 0)).center());
+        hours.pick(6);
         choose(u"febbraio"_s);
         m_fakes->messages.expect(MessageBoxService::Answer::Yes);
-        click(&form, u"Command1"_s);
+        hours.click(u"Command1"_s);
         QCOMPARE(periods(), before);
         QCOMPARE(tree()->currentItem()->text(0), u"febbraio"_s); // the month chosen stays chosen
     }
 
     void printAndExport()
     {
-        click(m_window.get(), u"cmdSTAMPA_FOGLIO"_s);
+        m_ui.click(u"cmdSTAMPA_FOGLIO"_s);
         const PrintDocument document = m_printer.kinds.value(0);
         QCOMPARE(document.title + u' ' + document.pdfStem,
                  u"ZELVARO - foglio ore 03/2026 ZELVARO_foglio_2026_03"_s);
@@ -136,28 +115,27 @@ private slots:
         const QString pdf = u"/tmp/ZELVARO_foglio_2026_03_20260310_180000.pdf"_s;
         m_fakes->messages.expectOk(4);
         m_printer.result = PrintResult{0, {}, pdf};
-        click(m_window.get(), u"cmdSTAMPA_FOGLIO"_s);
+        m_ui.click(u"cmdSTAMPA_FOGLIO"_s);
         m_printer.result = PrintResult{kPrinterErrorCode, u"La stampante non risponde"_s, {}};
-        click(m_window.get(), u"cmdSTAMPA_FOGLIO"_s);
+        m_ui.click(u"cmdSTAMPA_FOGLIO"_s);
 
         const QString csv = m_temp->folder() + u"/r.csv"_s;
         m_fakes->files.script = QStringList{QString(), m_temp->path(), csv}; // cancelled, the archive, a file
         for (int i = 0; i < 3; ++i)
-            click(m_window.get(), u"cmdESPORTA_CSV"_s);
+            m_ui.click(u"cmdESPORTA_CSV"_s);
         QCOMPARE(m_fakes->files.proposed, QStringList(3, m_temp->folder() + u"/ZELVARO_riepilogo.csv"_s));
         QCOMPARE(m_fakes->messages.texts(),
-                 (QStringList{u"Nessuna stampante disponibile: il foglio ore è stato salvato in "_s + pdf, u"Errore  482 - La stampante non risponde\r\r"_s,
+                 (QStringList{u"Nessuna stampante disponibile: il foglio ore è stato salvato in "_s + pdf,
+                              u"Errore  482 - La stampante non risponde\r\r"_s,
                               u"Errore  75 - «"_s + m_temp->path() +
                                   u"» è un archivio: non viene sovrascritto\r\r"_s,
                               u"Il riepilogo ore è stato salvato in «"_s + csv + u'»'}));
-        QCOMPARE(m_temp->rowCount(), 6);
-        QFile file(csv); // the whole archive by month, as "zelvaro-archivio riepilogo" writes it
-        QVERIFY(file.open(QIODevice::ReadOnly) &&
-                file.readAll().endsWith(
-                    "2026;3;2;1;780;13 h / 0 Min.;13,00\r\nData non valida;;1;0;60;1 h / 0 Min.;"
-                    "1,00\r\nTotale;;4;1;1080;18 h / 0 Min.;18,00\r\n"));
+        // The whole archive by month, as "zelvaro-archivio riepilogo" writes it.
+        QVERIFY(readBytes(csv).endsWith(
+            "2026;3;2;1;780;13 h / 0 Min.;13,00\r\nData non valida;;1;0;60;1 h / 0 Min.;"
+            "1,00\r\nTotale;;4;1;1080;18 h / 0 Min.;18,00\r\n"));
         choose(u"Data non valida"_s); // printed only by month
-        QVERIFY(!find<QPushButton>(m_window.get(), u"cmdSTAMPA_FOGLIO"_s)->isEnabled());
+        QVERIFY(!m_ui.button(u"cmdSTAMPA_FOGLIO"_s)->isEnabled());
     }
 };
 
