@@ -14,8 +14,8 @@
 namespace zelvaro::test {
 
 // A message box that replays scripted answers and records every box shown. A box for which no
-// answer was scripted is recorded as unexpected and answered No/Ok, so a test never hangs;
-// checkNoUnexpected() (call it in cleanup()) fails the test.
+// answer was scripted is recorded in `unexpected` and answered No/Ok, so a test never hangs; the
+// test checks `unexpected` in its cleanup().
 class FakeMessageBox : public MessageBoxService
 {
 public:
@@ -46,12 +46,6 @@ public:
     QStringList unexpected;
     QStringList texts() const;
     int pending() const { return int(m_script.size()); }
-    void clear()
-    {
-        shown.clear();
-        unexpected.clear();
-        m_script.clear();
-    }
 
 private:
     std::deque<Answer> m_script;
@@ -90,33 +84,28 @@ public:
 class FakeProgramEnd : public ProgramEnd
 {
 public:
-    void endProgram(int s) override
-    {
-        ++count;
-        status = s;
-    }
-    int count = 0;
-    int status = -1;
+    void endProgram(int status) override { statuses.append(status); }
+    QList<int> statuses; // of each call
 };
 
 class FakeInstanceGuard : public InstanceGuard
 {
 public:
-    bool anotherCopyRunning() override
-    {
-        ++asked;
-        return another;
-    }
+    bool anotherCopyRunning() override { return another; }
     bool another = false;
-    int asked = 0;
 };
 
 class FakeProgramFolder : public ProgramFolder
 {
 public:
     explicit FakeProgramFolder(QString p = {}) : folder(std::move(p)) {}
-    QString path() const override { return folder; }
+    QString path() const override
+    {
+        ++asked;
+        return folder;
+    }
     QString folder;
+    mutable int asked = 0; // times the folder was looked for
 };
 
 // File dialogs that answer from a script of paths ("" cancels) and record the path each one
