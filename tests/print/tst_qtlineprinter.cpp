@@ -180,7 +180,8 @@ void TestQtLinePrinter::withoutService()
                   unreachable = "Il servizio di stampa per la stampante «zelvaro» non è raggiungibile (" +
                                 socket() + ")";
     QtLinePrinter printer(folder.path(), fixedNow);
-    QVERIFY(!printer.endDocument(hoursListDocument()).failed()); // an empty document writes nothing
+    const PrintResult empty = printer.endDocument(hoursListDocument()); // writes and says nothing
+    QVERIFY(!empty.failed() && printNotice(empty, hoursListDocument()).isEmpty());
     QCOMPARE(folderEntries(folder.path()), QStringList());
     printer.printLine(QStringLiteral("1     primo"));
     QCOMPARE(printNotice(printer.endDocument(hoursListDocument()), hoursListDocument()),
@@ -245,14 +246,15 @@ void TestQtLinePrinter::printService()
         QVERIFY(cupsTool(command));
 
     QtLinePrinter printer(folder.path(), fixedNow);
-    printer.printLine("1     primo");
+    const QString line = QStringLiteral("1     primo").leftJustified(128, u'.'); // periods 1 and 3
+    printer.printLine(line);
     const PrintResult result = printer.endDocument(hoursListDocument());
     QCOMPARE(printNotice(result, hoursListDocument()),
              notice.replace("%1", folder.filePath(kPdfName + ".pdf")));
     const QStringList documents = documentsIn(folder.filePath("cups/spool")) + documentsIn(folder.path());
     QCOMPARE(documents.size(), 1);
-    QVERIFY(run("pdfinfo", {documents.first()}).contains("612 x 792 pts")); // the printer's Letter
-    QCOMPARE(pdfText(documents.first(), printer.lastLayout().pitch), QStringList{"1     primo"});
+    QVERIFY(run("pdfinfo", {documents.first()}).contains("792 x 612 pts")); // the printer's Letter, landscape
+    QCOMPARE(pdfText(documents.first(), printer.lastLayout().pitch), QStringList{line});
 }
 
 QTEST_MAIN(TestQtLinePrinter)

@@ -102,7 +102,7 @@ void TestShell::init()
 {
     m_fakes.emplace();
     m_instance.another = false;
-    m_folder.asked = m_made = 0;
+    m_made = 0;
     g_archiveOpenAtChildClose.clear();
 }
 
@@ -224,13 +224,16 @@ void TestShell::firstStartWritesIni()
     QCOMPARE(m_fakes->pointer.history, (QList<bool>{true, false}));
 }
 
+// Before anything is looked for: a first start would show its box and make its files.
 void TestShell::secondCopyRefusedFirst()
 {
+    QTemporaryDir dir;
+    useFolders(dir.path());
     m_instance.another = true;
     m_fakes->messages.expectOk();
     runMain();
 
-    QCOMPARE(m_folder.asked, 0); // neither ZELVARO.INI nor the archive was looked for
+    QCOMPARE(folderEntries(dir.path()), QStringList());
     QCOMPARE(m_fakes->end.statuses, QList<int>{kStartupFailedStatus});
     QCOMPARE(m_fakes->messages.texts(), QStringList{QStringLiteral("Applicazione già in uso !")});
     const FakeMessageBox::Shown &box = m_fakes->messages.shown.first();
