@@ -109,6 +109,7 @@ class TestQtLinePrinter : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
+    void cleanup() { QFile::remove(m_home.filePath(QStringLiteral(".cups/lpoptions"))); } // no default left
     void endToEnd();
     void withoutService();
     void printService_data();
