@@ -37,39 +37,26 @@ void TestPrintLine::line_data()
     const QString tail4 = day + "  4 h / 0 Min." + week + "   4 h / 0 Min.";
     const char *p1 = "4 h / 0 Min.|||4 h / 0 Min.|4 h / 0 Min.";
 
-    row("period 1 only: 90 characters, no Tot.1", "12|5|3|2004|8.30|12.30||||", p1, fixed + tail4);
+    row("period 1 only, period 2 with a blank duration: 90 characters, no Tot.1",
+        "12|5|3|2004|8.30|12.30|14|18||", "4 h / 0 Min.|   ||4 h / 0 Min.|4 h / 0 Min.", fixed + tail4);
     row("periods 1 and 2: 150, Tot.1 before the period 2 times", "7|14|11|2005|8.30|12.30|14|18.15||",
         "4 h / 0 Min.|4 h / 15 Min.||8 h / 15 Min.|108 h / 15 Min.",
         "7     14/11/2005   8.30  12.30  Tot.1:   4 h / 0 Min.     14  18.15  Tot.2:  4 h / 15 Min." + day +
             " 8 h / 15 Min." + week + "108 h / 15 Min.");
-    row("all three periods: 188, period 3 and week 15 wide", "123|1|1|2006|6|8|9.15|12.45|20|23.59",
-        "2 h / 0 Min.|3 h / 30 Min.|3 h / 59 Min.|9 h / 29 Min.|9 h / 29 Min.",
-        "123   01/01/2006      6      8  Tot.1:   2 h / 0 Min.   9.15  12.45  Tot.2:  3 h / 30 Min.     20  "
-        "23.59  Tot.3:   3 h / 59 Min." +
-            day + " 9 h / 29 Min." + week + "  9 h / 29 Min.");
-    row("periods 1 and 3 without 2: 128, no Tot.1", "12|5|3|2004|8.30|12.30|||20|22",
-        "4 h / 0 Min.||2 h / 0 Min.|6 h / 0 Min.|6 h / 0 Min.",
-        fixed + "     20     22  Tot.3:    2 h / 0 Min." + day + "  6 h / 0 Min." + week + "   6 h / 0 Min.");
-    row("period 2 times with a blank duration are not printed", "12|5|3|2004|8.30|12.30|14|18||",
-        "4 h / 0 Min.|   ||4 h / 0 Min.|4 h / 0 Min.", fixed + tail4);
-    row("six-digit number printed whole", "123456|5|3|2004|8.30|12.30||||", p1,
-        "123456 05/03/2004   8.30  12.30" + tail4);
-    row("day 123 prints 23, month 7 prints 07", "12|123|7|2004|8.30|12.30||||", p1,
-        "12    23/07/2004   8.30  12.30" + tail4);
-    row("empty date prints zeros", "12||||8.30|12.30||||", p1, "12    00/00/0000   8.30  12.30" + tail4);
-    row("empty times print six blanks", "3|5|3|2004||||||", "|||4 h / 0 Min.|4 h / 0 Min.",
-        "3     05/03/2004              " + tail4);
-    row("time longer than six keeps its last six", "12|5|3|2004|0008.300|12.30|123456789|17|abcdefgh|22",
+    row("all three periods: 188, period 3 and week 15 wide; a longer time keeps its last six",
+        "12|5|3|2004|0008.300|12.30|123456789|17|abcdefgh|22",
         "4 h / 0 Min.|4 h / 0 Min.|1 h / 0 Min.|9 h / 0 Min.|9 h / 0 Min.",
         "12    05/03/2004 08.300  12.30  Tot.1:   4 h / 0 Min. 456789     17  Tot.2:   4 h / 0 Min."
         " cdefgh     22  Tot.3:    1 h / 0 Min." +
             day + "  9 h / 0 Min." + week + "   9 h / 0 Min.");
-    row("running total of 1000 hours and more printed whole", "12|5|3|2004|8.30|12.30||||",
-        "4 h / 0 Min.|||4 h / 0 Min.|1020 h / 30 Min.",
-        fixed + day + "  4 h / 0 Min." + week + "1020 h / 30 Min.");
-    row("negative day total keeps its sign", "12|5|3|2004|22|12.30||||",
-        "-10 h / 30 Min.|||-10 h / 30 Min.|-10 h / 30 Min.",
-        "12    05/03/2004     22  12.30" + day + "-10 h / 30 Min." + week + "-10 h / 30 Min.");
+    row("periods 1 and 3 without 2: 128, no Tot.1", "12|5|3|2004|8.30|12.30|||20|22",
+        "4 h / 0 Min.||2 h / 0 Min.|6 h / 0 Min.|6 h / 0 Min.",
+        fixed + "     20     22  Tot.3:    2 h / 0 Min." + day + "  6 h / 0 Min." + week + "   6 h / 0 Min.");
+    row("six-digit number whole, day 123 prints 23, month 7 prints 07, empty year zeros",
+        "123456|123|7||8.30|12.30||||", p1, "123456 23/07/0000   8.30  12.30" + tail4);
+    row("empty times print blanks; totals wider than their columns printed whole", "3|5|3|2004||||||",
+        "|||-10 h / 30 Min.|1020 h / 30 Min.",
+        "3     05/03/2004              " + day + "-10 h / 30 Min." + week + "1020 h / 30 Min.");
 }
 
 void TestPrintLine::line()

@@ -7,15 +7,21 @@
 #include <QString>
 #include <QStringList>
 
-#include <deque>
 #include <functional>
 #include <memory>
 
 namespace zelvaro::test {
 
+class FakeBeep : public BeepService
+{
+public:
+    void beep() override { ++count; }
+    int count = 0;
+};
+
 // A message box that replays scripted answers and records every box shown. A box for which no
-// answer was scripted is recorded as unexpected and answered No/Ok, so a test never hangs;
-// checkNoUnexpected() (call it in cleanup()) fails the test.
+// answer was scripted is recorded in `unexpected` and answered No/Ok, so a test never hangs; the
+// test checks `unexpected` in its cleanup().
 class FakeMessageBox : public MessageBoxService
 {
 public:
@@ -29,7 +35,7 @@ public:
         int beepsBefore; // beeps sounded since the previous box
     };
 
-    explicit FakeMessageBox(class FakeBeep *beep = nullptr) : m_beep(beep) {}
+    explicit FakeMessageBox(FakeBeep *beep = nullptr) : m_beep(beep) {}
 
     // Queue the answer for the next box (Ok for an OK box, Yes/No for a question).
     void expect(Answer answer) { m_script.push_back(answer); }
@@ -40,30 +46,33 @@ public:
     }
 
     Answer show(const QString &text, const QString &title, Icon icon, Buttons buttons,
-                bool systemModal = false) override;
+                bool systemModal = false) override
+    {
+        const int beeps = m_beep ? m_beep->count : 0;
+        shown.append(Shown{text, title, icon, buttons, systemModal, beeps - m_beepsSeen});
+        m_beepsSeen = beeps;
+        if (m_script.isEmpty()) {
+            unexpected.append(text);
+            return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+        }
+        return m_script.takeFirst();
+    }
 
     QList<Shown> shown;
     QStringList unexpected;
-    QStringList texts() const;
-    int pending() const { return int(m_script.size()); }
-    void clear()
+    QStringList texts() const
     {
-        shown.clear();
-        unexpected.clear();
-        m_script.clear();
+        QStringList result;
+        for (const Shown &s : shown)
+            result.append(s.text);
+        return result;
     }
+    int pending() const { return int(m_script.size()); }
 
 private:
-    std::deque<Answer> m_script;
+    QList<Answer> m_script;
     FakeBeep *m_beep;
     int m_beepsSeen = 0;
-};
-
-class FakeBeep : public BeepService
-{
-public:
-    void beep() override { ++count; }
-    int count = 0;
 };
 
 class FakePointer : public BusyPointer
@@ -90,25 +99,15 @@ public:
 class FakeProgramEnd : public ProgramEnd
 {
 public:
-    void endProgram(int s) override
-    {
-        ++count;
-        status = s;
-    }
-    int count = 0;
-    int status = -1;
+    void endProgram(int status) override { statuses.append(status); }
+    QList<int> statuses; // of each call
 };
 
 class FakeInstanceGuard : public InstanceGuard
 {
 public:
-    bool anotherCopyRunning() override
-    {
-        ++asked;
-        return another;
-    }
+    bool anotherCopyRunning() override { return another; }
     bool another = false;
-    int asked = 0;
 };
 
 class FakeProgramFolder : public ProgramFolder
@@ -182,9 +181,7 @@ struct FakeServices
     FakeProgress progress;
     Services services()
     {
-        Services s{&messages, &beep, &pointer, &clock, &end, &events, &files};
-        s.progress = &progress;
-        return s;
+        return {&messages, &beep, &pointer, &clock, &end, &events, &files, nullptr, &progress};
     }
 };
 

@@ -55,8 +55,10 @@ TempArchive::TempArchive() : m_path(m_dir.filePath(QStringLiteral("ZELVARO_97.md
         qFatal("cannot create test archive: %s", qPrintable(error.text));
 }
 
-void TempArchive::insert(qint64 numMov, const QString &giorno, const QString &mese, const QString &anno,
-                         std::initializer_list<QString> times, const QString &note) const
+namespace {
+
+QString insertStatement(qint64 numMov, const QString &giorno, const QString &mese, const QString &anno,
+                        const QStringList &times, const QString &note)
 {
     const auto literal = [](const QString &v) {
         return v.isNull() ? QStringLiteral("NULL")
@@ -67,7 +69,26 @@ void TempArchive::insert(qint64 numMov, const QString &giorno, const QString &me
         values.append(literal(t));
     values.resize(10, QStringLiteral("NULL"));
     values.append(literal(note));
-    exec(QStringLiteral("INSERT INTO MOV_MAG (%1) VALUES (%2)").arg(kAllColumns, values.join(u',')));
+    return QStringLiteral("INSERT INTO MOV_MAG (%1) VALUES (%2);").arg(kAllColumns, values.join(u','));
+}
+
+} // namespace
+
+void TempArchive::insert(qint64 numMov, const QString &giorno, const QString &mese, const QString &anno,
+                         std::initializer_list<QString> times, const QString &note) const
+{
+    exec(insertStatement(numMov, giorno, mese, anno, times, note));
+}
+
+void TempArchive::insertDays(qint64 numMov, QDate first, const QStringList &days) const
+{
+    QString sql = QStringLiteral("BEGIN;");
+    for (qsizetype i = 0; i < days.size(); ++i) {
+        const QDate date = first.addDays(i);
+        sql += insertStatement(numMov + i, QString::number(date.day()), QString::number(date.month()),
+                               QString::number(date.year()), days.at(i).split(u'|'), QString());
+    }
+    exec(sql + QStringLiteral("COMMIT;"));
 }
 
 void TempArchive::failListingAbove(qint64 number) const

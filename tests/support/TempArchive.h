@@ -2,6 +2,7 @@
 
 #include "Archive.h"
 
+#include <QDate>
 #include <QList>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -47,6 +48,9 @@ public:
     // Inserts a row; every value after NUM_MOV as text (a null QString stores NULL).
     void insert(qint64 numMov, const QString &giorno, const QString &mese, const QString &anno,
                 std::initializer_list<QString> times, const QString &note = QString()) const;
+    // One record a day from `first`, numbered from `numMov`: each day's times "start1|end1|...|end3"
+    // (an empty one stored as '', one left out as NULL), in one transaction.
+    void insertDays(qint64 numMov, QDate first, const QStringList &days) const;
     // Another program puts a view in the table's place (the table becomes DATI) that fails on every
     // record numbered above `number` when it is listed; new rows still reach the table.
     // restoreTable() undoes it.
