@@ -6,9 +6,11 @@
 #include "Archive.h"
 #include "BenchData.h"
 #include "CalcolaOre.h"
+#include "DailyBackup.h"
 #include "FakePrinter.h"
 #include "Fakes.h"
 #include "Form2.h"
+#include "HoursExport.h"
 #include "HoursSummary.h"
 #include "LeadingNumber.h"
 #include "LockFileInstanceGuard.h"
@@ -336,6 +338,28 @@ int main(int argc, char **argv)
                     fail(result.text);
             });
             printMetric("print_pdf", n, print, "ms");
+
+            // The copy made before the first change of each day: the user waits for it once a day.
+            int day = 0;
+            const double copy = medianMs([&] {
+                if (makeDailyBackup(*archive, QDir(folder).filePath(QStringLiteral("copie")),
+                                    QDate(2004, 3, 1).addDays(day++))
+                        .failed())
+                    fail(QStringLiteral("copia giornaliera"));
+            });
+            printMetric("daily_copy", n, copy, "ms");
+            if (n == 100000)
+                budget.check("daily_copy", n, copy, 200, "ms");
+
+            // "Esporta in CSV…" and "zelvaro-archivio esporta": the computed rows and their text.
+            const double exported = medianMs([&] {
+                QList<ExportRow> rows;
+                if (collectExportRows(*archive, &rows).failed() || exportCsv(rows).isEmpty())
+                    fail(QStringLiteral("esporta"));
+            });
+            printMetric("export_csv", n, exported, "ms");
+            if (n == 100000)
+                budget.check("export_csv", n, exported, 1000, "ms");
         }
 
         const double startup = medianMs([&] {

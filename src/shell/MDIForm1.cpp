@@ -189,6 +189,7 @@ void MDIForm1::MENU0103_Click()
     }
     m_summaryWindow = window;
     window->setWidget(summary);
+    adopt(window);
     connect(window, &QObject::destroyed, this, [this, window] { summaryWindowGone(window); });
     m_mdiArea->addSubWindow(window);
     window->show();

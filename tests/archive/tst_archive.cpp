@@ -11,7 +11,6 @@
 #include <csignal>
 #include <functional>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace zelvaro;
@@ -346,23 +345,6 @@ private slots:
         QVERIFY(!m_archive->confirmRecord(9, kValues, &stored));
         QCOMPARE(stored, 4);
         QCOMPARE(listed(*m_archive), (Rows{row3, writtenTexts(4, "")}));
-    }
-
-    void briefLockIsWaitedFor()
-    {
-        ArchiveError opened;
-        const auto archive = Archive::open(makeArchive({3}), &opened, Archive::OpenMode::ReadWrite,
-                                           Archive::kBusyTimeoutMs * 10);
-        QVERIFY(archive);
-        m_other = lock(m_path);
-        std::thread release([this] {
-            QThread::msleep(200);
-            m_other->exec("ROLLBACK");
-        });
-        qint64 stored = 0;
-        const ArchiveError error = archive->confirmRecord(4, kValues, &stored);
-        release.join();
-        QVERIFY(hasError(error, SQLITE_OK, "") && stored == 4);
     }
 
     // A write failing at any step of the file's operations stores all of it or nothing, says which

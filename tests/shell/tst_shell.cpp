@@ -249,7 +249,6 @@ void TestShell::commandLine_data()
                                        << "zelvaro " + version;
     QTest::newRow("zelvaro --help") << ZELVARO_PROGRAM << "--help"
                                     << QByteArray("Uso: zelvaro [--help | --version]\n");
-    QTest::newRow("zelvaro -h") << ZELVARO_PROGRAM << "-h" << QByteArray("Uso: zelvaro ");
     QTest::newRow("zelvaro-archivio --version") << ZELVARO_ARCHIVIO_PROGRAM << "--version"
                                                 << "zelvaro-archivio " + version;
 }

@@ -376,16 +376,6 @@ private slots:
         QCOMPARE(process.exitStatus(), QProcess::CrashExit);
         QCOMPARE(folderEntries(dir.path()), QStringList());
     }
-
-    // The commands run in this process elsewhere; the program itself only passes their results on.
-    void programPassesStatusAndMessageOn()
-    {
-        QProcess process;
-        process.start(ZELVARO_ARCHIVIO_PROGRAM, {"converti"});
-        QVERIFY(process.waitForFinished(20000));
-        QCOMPARE(process.exitCode(), 2);
-        QVERIFY(process.readAllStandardError().contains("comando sconosciuto \"converti\""));
-    }
 };
 
 QTEST_GUILESS_MAIN(tst_ArchivioCli)
