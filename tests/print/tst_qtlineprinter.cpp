@@ -42,13 +42,10 @@ QStringList pdfText(const QString &path, qreal pitch)
     return lines;
 }
 
-// The PDF files saved in `folder` and the documents spooled there, with their paths.
-QStringList documentsIn(const QString &folder)
+// The PDF files saved in `folder` and the documents spooled there.
+QFileInfoList documentsIn(const QString &folder)
 {
-    QStringList paths;
-    for (const QFileInfo &file : QDir(folder).entryInfoList({"*.pdf", "d*"}, QDir::Files))
-        paths.append(file.filePath());
-    return paths;
+    return QDir(folder).entryInfoList({"*.pdf", "d*"}, QDir::Files);
 }
 
 QString sbin(const QString &tool)
@@ -252,10 +249,11 @@ void TestQtLinePrinter::printService()
     const PrintResult result = printer.endDocument(hoursListDocument());
     QCOMPARE(printNotice(result, hoursListDocument()),
              notice.replace("%1", folder.filePath(kPdfName + ".pdf")));
-    const QStringList documents = documentsIn(folder.filePath("cups/spool")) + documentsIn(folder.path());
+    const QFileInfoList documents = documentsIn(folder.filePath("cups/spool")) + documentsIn(folder.path());
     QCOMPARE(documents.size(), 1);
-    QVERIFY(run("pdfinfo", {documents.first()}).contains("792 x 612 pts")); // the printer's Letter, landscape
-    QCOMPARE(pdfText(documents.first(), printer.lastLayout().pitch), QStringList{line});
+    const QString document = documents.first().filePath();
+    QVERIFY(run("pdfinfo", {document}).contains("792 x 612 pts")); // the printer's Letter, landscape
+    QCOMPARE(pdfText(document, printer.lastLayout().pitch), QStringList{line});
 }
 
 QTEST_MAIN(TestQtLinePrinter)

@@ -1,3 +1,4 @@
+#include "Accessibility.h"
 #include "Archive.h"
 #include "FakePrinter.h"
 #include "Fakes.h"
@@ -74,9 +75,7 @@ private slots:
                               u"mar 03/03/2026|incompleto"_s, u"Settimana 10 del 2026|9 h / 0 Min."_s,
                               u"lun 09/03/2026|4 h / 0 Min."_s, u"Settimana 11 del 2026|4 h / 0 Min."_s,
                               u"Totale marzo 2026|13 h / 0 Min."_s}));
-        for (QWidget *control : m_window->findChildren<QWidget *>())
-            QVERIFY2(control->focusPolicy() == Qt::NoFocus || !control->accessibleName().isEmpty(),
-                     qPrintable(control->objectName()));
+        QCOMPARE(unnamedControls(m_window.get()), QStringList());
 
         m_fakes->clock.when = QDateTime(QDate(2026, 3, 10), QTime(18, 0));
         Form2 form(*m_archive, m_fakes->services(), m_printer); // its boxes show record 6: 8 to 9

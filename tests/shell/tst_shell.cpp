@@ -249,8 +249,6 @@ void TestShell::commandLine_data()
                                        << "zelvaro " + version;
     QTest::newRow("zelvaro --help") << ZELVARO_PROGRAM << "--help"
                                     << QByteArray("Uso: zelvaro [--help | --version]\n");
-    QTest::newRow("zelvaro-archivio --version") << ZELVARO_ARCHIVIO_PROGRAM << "--version"
-                                                << "zelvaro-archivio " + version;
 }
 
 // Answered without a window, a lock or any file: a copy of the program in a folder of its own,

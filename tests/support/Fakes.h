@@ -141,12 +141,12 @@ public:
     QList<bool> asksToReplace;
 };
 
-// Progress that shows nothing: records the label of each piece of work, and cancels from the first
-// step for which `cancelWhen` (when set) answers true.
+// Progress that shows nothing and cancels from the first step for which `cancelWhen` (when set)
+// answers true.
 class FakeProgress : public ProgressService, public Progress
 {
 public:
-    std::unique_ptr<Progress> begin(const QString &label) override
+    std::unique_ptr<Progress> begin(const QString &) override
     {
         struct Step : Progress // the progress of one piece of work: this one's answers
         {
@@ -154,7 +154,6 @@ public:
             explicit Step(FakeProgress *o) : owner(o) {}
             bool step(qint64 done, qint64 total) override { return owner->step(done, total); }
         };
-        labels.append(label);
         cancelled = false;
         return std::make_unique<Step>(this);
     }
@@ -164,7 +163,6 @@ public:
         return !cancelled;
     }
     std::function<bool(qint64 done, qint64 total)> cancelWhen;
-    QStringList labels;
     bool cancelled = false;
 };
 

@@ -49,7 +49,6 @@ private slots:
         time("hours and two digits", "8.30", 8.3, 8, 30);
         time("leading zero minutes", "8.05", 8.05, 8, 5);
         time("8.5 is fifty minutes", "8.5", 8.5, 8, 50);
-        time("whole hours", "17", 17, 17, 0);
         time("minutes above 59", "8.75", 8.75, 8, 75);
         time("blanks inside", " 8 . 30", 8.3, 8, 30);
         time("comma is not a decimal point", "8,30", 8, 8, 0);
@@ -57,12 +56,10 @@ private slots:
         time("second point ends", "8.30.15", 8.3, 8, 30);
         time("under one hour", "0.30", 0.3, 0, 30);
         time("negative", "-8.30", -8.3, -9, 70);
-        time("midnight", "0.00", 0, 0, 0);
         time("empty", "", 0, 0, 0);
         time("third decimal rounded away", "8.305", 8.305, 8, 30);
         time("third decimal rounds to 100", "8.999", 8.999, 8, 100);
         time("beyond a double is no time", "1E999", 0, 0, 0);
-        number("tabs and line feeds anywhere", "\t 1\n2 . 5 ", 12.5);
         number("carriage return is not skipped", "\r8", 0);
         number("only ASCII digits", "\u0668\uff18", 0);
         number("exponent d lower case, tab and line feed inside", "1d\t-\n2", 0.01);
@@ -117,10 +114,8 @@ private slots:
             row(name, hours, minutes, text, hours, minutes);
         };
         same("hours and minutes", 7, 30, "7 h / 30 Min.");
-        same("no padding", 0, 5, "0 h / 5 Min.");
         same("negative hours", -20, 0, "-20 h / 0 Min.");
         same("negative minutes", 1, -39, "1 h / -39 Min.");
-        same("no thousands separator", 1234567, 0, "1234567 h / 0 Min.");
         same("no exponent", 18446744073709551616.0, 0, "18446744073709551616 h / 0 Min.");
         same("minutes are not rounded", 3, 7.5, "3 h / 7.5 Min.");
         row("small fraction without exponent, hours floored", -1e-7, 0, "-0.0000001 h / 0 Min.", -1, 0);
