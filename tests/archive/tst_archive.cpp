@@ -11,6 +11,7 @@
 #include <csignal>
 #include <functional>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace zelvaro;
@@ -242,7 +243,7 @@ private slots:
             QTest::newRow(name) << QString(literal) << QString(expected);
         };
         row("null", "NULL", "");
-        row("blanks both ends", "'  8.30 '", "8.30");
+        row("accented, blanks at both ends", "' Perù  '", "Perù");
         row("tab is not a blank", "char(9) || '8.30 '", "\t8.30");
         row("number", "-8.5", "-8.5");
     }
@@ -342,6 +343,23 @@ private slots:
         QVERIFY(!m_archive->confirmRecord(9, kValues, &stored));
         QCOMPARE(stored, 4);
         QCOMPARE(listed(*m_archive), (Rows{row3, writtenTexts(4, "")}));
+    }
+
+    // A lock another program holds for a moment is waited for.
+    void briefLockIsWaitedFor()
+    {
+        ArchiveError error;
+        const auto archive = Archive::open(makeArchive({3}), &error, Archive::OpenMode::ReadWrite, 10000);
+        QVERIFY2(archive, qPrintable(error.text));
+        m_other = lock(m_path);
+        std::thread release([this] {
+            QThread::msleep(200);
+            m_other->exec("ROLLBACK");
+        });
+        qint64 stored = 0;
+        error = archive->confirmRecord(4, kValues, &stored);
+        release.join();
+        QVERIFY(!error && stored == 4);
     }
 
     // A write failing at any step of the file's operations stores all of it or nothing, says which

@@ -1,7 +1,6 @@
 #include "Accessibility.h"
 #include "Archive.h"
 #include "ConfigurationFile.h"
-#include "ErrorReport.h"
 #include "Fakes.h"
 #include "Files.h"
 #include "LockFileInstanceGuard.h"
@@ -70,7 +69,6 @@ private slots:
     void commandLine_data();
     void commandLine();
     void instanceGuard();
-    void errorReport();
     void qtServices();
     void mainWindow();
 
@@ -285,7 +283,6 @@ void TestShell::instanceGuard()
     {
         LockFileInstanceGuard first(path);
         QVERIFY(!first.anotherCopyRunning());
-        QVERIFY(!first.anotherCopyRunning()); // asking again: a copy never counts itself
         QVERIFY(LockFileInstanceGuard(path).anotherCopyRunning());
         content = readBytes(path);
     }
@@ -297,18 +294,6 @@ void TestShell::instanceGuard()
     QVERIFY(writeBytes(path, QByteArray::number(deadPid) + content.mid(content.indexOf('\n'))));
     QVERIFY(!LockFileInstanceGuard(path).anotherCopyRunning()); // a crashed copy's stale lock
     QVERIFY(!LockFileInstanceGuard(dir.filePath("nessuna/x.lock")).anotherCopyRunning()); // no lock possible
-}
-
-// A negative number keeps its sign where a positive one (as in the start-up boxes) has a blank.
-void TestShell::errorReport()
-{
-    PendingError pending{-5, QStringLiteral("testo")};
-    m_fakes->messages.expectOk();
-    SEGNALA_ERRORE(pending, m_fakes->messages);
-    SEGNALA_ERRORE(pending, m_fakes->messages); // cleared: the second call shows nothing
-    QCOMPARE(m_fakes->messages.texts(), QStringList{QStringLiteral("Errore -5 - testo\r\r")});
-    const FakeMessageBox::Shown &box = m_fakes->messages.shown.first();
-    QVERIFY(box.icon == Icon::None && box.title.isEmpty() && box.buttons == MessageBoxService::Buttons::Ok);
 }
 
 void TestShell::qtServices()

@@ -12,8 +12,7 @@ namespace {
 
 QString nameOf(QWidget *widget)
 {
-    return widget->objectName() + QLatin1Char('(') + QLatin1String(widget->metaObject()->className()) +
-           QLatin1Char(')');
+    return widget->objectName() + QLatin1Char('/') + QLatin1String(widget->metaObject()->className());
 }
 
 bool named(QObject *object)

@@ -39,11 +39,7 @@ public:
 
     // Queue the answer for the next box (Ok for an OK box, Yes/No for a question).
     void expect(Answer answer) { m_script.push_back(answer); }
-    void expectOk(int count = 1)
-    {
-        for (int i = 0; i < count; ++i)
-            m_script.push_back(Answer::Ok);
-    }
+    void expectOk(int count = 1) { m_script.append(QList<Answer>(count, Answer::Ok)); }
 
     Answer show(const QString &text, const QString &title, Icon icon, Buttons buttons,
                 bool systemModal = false) override

@@ -61,6 +61,7 @@ private slots:
         time("third decimal rounds to 100", "8.999", 8.999, 8, 100);
         time("beyond a double is no time", "1E999", 0, 0, 0);
         number("carriage return is not skipped", "\r8", 0);
+        number("carriage return ends an exponent", "1E\r2", 1);
         number("only ASCII digits", "\u0668\uff18", 0);
         number("exponent d lower case, tab and line feed inside", "1d\t-\n2", 0.01);
         number("embedded NUL ends", QStringView(u"8\0.30", 5).toString(), 8);
@@ -68,6 +69,7 @@ private slots:
         number("hex 64 bits", "&HFFFFFFFFFFFFFFFF", 18446744073709551615.0);
         number("hex beyond 64 bits", "&H10000000000000000", 0);
         number("octal stops at 8", "&O178", 15);
+        number("17 digits rounded once, not twice", "4.3915000806360837", 4.3915000806360837);
         number("10000 digits", QString(10000, u'9'), 0);
         number("10000 digits scaled back", "1" + QString(9999, u'0') + "E-9999", 1);
         const QString farDigit = "9007199254740993." + QString(1000, u'0') + "1";

@@ -103,6 +103,8 @@ private slots:
             QTest::newRow(name) << QString(args) << status << QString(text);
         };
         row("help", "--help", 0, "Uso: zelvaro-archivio COMANDO");
+        row("help after a command's arguments: no file named --help", "importa a.mdb --help", 0,
+            "Uso: zelvaro-archivio importa [--avanzamento] ORIGINE.mdb DESTINAZIONE");
         row("no command", "", 2, "Uso: zelvaro-archivio COMANDO");
         row("unknown command", "converti a.mdb", 2, "comando sconosciuto \"converti\"");
         row("argument missing", "importa a.mdb", 2, "argomenti mancanti per \"importa\"");
@@ -130,7 +132,7 @@ private slots:
             "danneggiato: controllarlo con \"zelvaro-archivio verifica\"");
         row("ripara: Access file", "ripara @VECCHIO.mdb @NUOVO.mdb", 1,
             "va portato in un archivio nuovo con \"zelvaro-archivio importa\"");
-        row("esporta: onto its own archive", "esporta @ZELVARO_97.mdb @ZELVARO_97.mdb", 1,
+        row("esporta: onto an Access archive", "esporta @ZELVARO_97.mdb @VECCHIO.mdb", 1,
             "è un archivio: non viene sovrascritto");
         // Worked by hand: March 2004 has days 1, 2, 4 and 5 (485, 540, -1200 and 90 minutes, week 10 from
         // Monday 1 March) and day 3 incomplete; "20;04" and "7\r\nbis" make no date (45 and 240 minutes),
