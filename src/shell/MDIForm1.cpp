@@ -134,17 +134,17 @@ void MDIForm1::MENU0102_Click()
         return;
     }
     m_form2Window = window;
-    window->setWidget(form2);
-    adopt(window);
-    connect(window, &QObject::destroyed, this, [this, window] { form2WindowGone(window); });
+    showChild(window, form2, &MDIForm1::form2WindowGone);
+}
+
+void MDIForm1::showChild(QMdiSubWindow *window, QWidget *content, void (MDIForm1::*gone)(QMdiSubWindow *))
+{
+    window->setWidget(content);
+    window->systemMenu()->setAccessibleName(QStringLiteral("Menu della finestra ") + window->windowTitle());
+    connect(window, &QObject::destroyed, this, [this, window, gone] { (this->*gone)(window); });
     m_mdiArea->addSubWindow(window);
     window->show();
     m_mdiArea->setActiveSubWindow(window);
-}
-
-void MDIForm1::adopt(QMdiSubWindow *window)
-{
-    window->systemMenu()->setAccessibleName(QStringLiteral("Menu della finestra ") + window->windowTitle());
 }
 
 void MDIForm1::form2WindowGone(QMdiSubWindow *window)
@@ -188,12 +188,7 @@ void MDIForm1::MENU0103_Click()
         return;
     }
     m_summaryWindow = window;
-    window->setWidget(summary);
-    adopt(window);
-    connect(window, &QObject::destroyed, this, [this, window] { summaryWindowGone(window); });
-    m_mdiArea->addSubWindow(window);
-    window->show();
-    m_mdiArea->setActiveSubWindow(window);
+    showChild(window, summary, &MDIForm1::summaryWindowGone);
 }
 
 void MDIForm1::summaryWindowGone(QMdiSubWindow *window)

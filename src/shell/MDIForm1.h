@@ -70,8 +70,9 @@ private:
     void fillWindowList();
     void form2WindowGone(QMdiSubWindow *window);
     void summaryWindowGone(QMdiSubWindow *window);
-    // Names what a child window brings along (its window menu) for a screen reader.
-    void adopt(QMdiSubWindow *window);
+    // Shows `content` in the child `window`, its window menu named for a screen reader; `gone`
+    // hears of the window's deletion.
+    void showChild(QMdiSubWindow *window, QWidget *content, void (MDIForm1::*gone)(QMdiSubWindow *));
 
     Archive &m_archive;
     Services m_services;
