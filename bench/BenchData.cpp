@@ -48,7 +48,7 @@ void check(int rc, sqlite3 *db)
 
 void generateArchive(const QString &path, int count)
 {
-    const ArchiveError created = Archive::create(path);
+    const Outcome created = Archive::create(path);
     if (created.failed()) {
         std::fprintf(stderr, "zelvaro-bench: %s\n", qPrintable(created.text));
         std::exit(2);

@@ -124,7 +124,7 @@ template <typename T> T *child(QWidget &window, const char *name)
 
 std::unique_ptr<Archive> openArchive(const QString &path)
 {
-    ArchiveError error;
+    Outcome error;
     std::unique_ptr<Archive> archive = Archive::open(path, &error);
     if (!archive)
         fail(error.text);

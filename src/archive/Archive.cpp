@@ -1,6 +1,7 @@
 #include "Archive.h"
 
-#include "ArchiveErrorText.h"
+#include "ArchiveFailure.h"
+#include "FileHead.h"
 #include "SafeNewFile.h"
 #include "SqliteConnection.h"
 #include "SqliteStatement.h"
@@ -47,11 +48,6 @@ constexpr const char *kInsertRecord = R"sql(INSERT INTO MOV_MAG (NUM_MOV, ANNO, 
 constexpr const char *kDeleteRecord = R"sql(DELETE FROM MOV_MAG WHERE NUM_MOV = ?1)sql";
 
 constexpr int kColumnCount = kMovMagColumnCount;
-
-// Bytes 4 to 18 of an Access (Jet 3/4) or Access 2007 (ACE) file.
-constexpr char kJetSignature[] = "Standard Jet DB";
-constexpr char kAceSignature[] = "Standard ACE DB";
-constexpr qsizetype kSignatureOffset = 4;
 
 // The field text of `length` UTF-8 bytes, trimmed of blanks, written into `out` so that its buffer
 // is reused from row to row. A blank byte is never part of a multi-byte sequence, so trimming
@@ -109,7 +105,7 @@ int bindValues(SqliteStatement &statement, const RecordValues &v)
     return SQLITE_OK;
 }
 
-ArchiveError closedError()
+Outcome closedError()
 {
     return archiveFailure(SQLITE_MISUSE, QStringLiteral("Archivio chiuso"));
 }
@@ -122,13 +118,13 @@ const QString kStoredUnknown =
 const QString kDeletedUnknown =
     QStringLiteral("non si è potuto verificare se il movimento è stato cancellato");
 
-ArchiveError withOutcome(ArchiveError error, const QString &outcome)
+Outcome withOutcome(Outcome error, const QString &outcome)
 {
     error.text += QStringLiteral(": ") + outcome;
     return error;
 }
 
-ArchiveError damagedError()
+Outcome damagedError()
 {
     return archiveFailure(SQLITE_CORRUPT,
                           sqliteCauseText(SQLITE_CORRUPT) +
@@ -138,7 +134,7 @@ ArchiveError damagedError()
 }
 
 // Why a path that names nothing fails: "does not exist" would be wrong for a loop of links.
-ArchiveError missingFileError(const QString &path)
+Outcome missingFileError(const QString &path)
 {
     struct stat status;
     if (::stat(QFile::encodeName(path).constData(), &status) != 0 && errno == ELOOP)
@@ -148,19 +144,16 @@ ArchiveError missingFileError(const QString &path)
     return archiveFailure(SQLITE_CANTOPEN, QStringLiteral("Il file dell'archivio non esiste"));
 }
 
-// Reads the first bytes of the file to tell an Access archive from a SQLite one.
-ArchiveError checkNotAccess(const QString &path)
+// An Access archive is refused by name: SQLite would only call it "not a database".
+Outcome checkNotAccess(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const FileHead head = readFileHead(path);
+    if (head.kind == FileKind::Unreadable)
         return archiveFailure(SQLITE_CANTOPEN, QStringLiteral("Impossibile leggere il file dell'archivio (") +
-                                                   file.errorString() + QLatin1Char(')'));
-    const QByteArray head = file.read(kSignatureOffset + qsizetype(sizeof kJetSignature) - 1);
-    const QByteArray signature = head.mid(kSignatureOffset);
-    if (signature == kJetSignature || signature == kAceSignature)
+                                                   head.error + QLatin1Char(')'));
+    if (head.kind == FileKind::Access)
         return archiveFailure(SQLITE_NOTADB,
-                              QStringLiteral("Il file è un archivio Access: deve essere convertito "
-                                             "con \"zelvaro-archivio importa\""));
+                              QStringLiteral("Il file ") + fileKindProblem(head, FileKind::Sqlite));
     return {};
 }
 
@@ -219,8 +212,7 @@ bool Archive::isReadOnly() const
     return m_connection && sqlite3_db_readonly(m_connection->get(), "main") == 1;
 }
 
-std::unique_ptr<Archive> Archive::open(const QString &path, ArchiveError *error, OpenMode mode,
-                                       int busyTimeoutMs)
+std::unique_ptr<Archive> Archive::open(const QString &path, Outcome *error, OpenMode mode, int busyTimeoutMs)
 {
     Q_ASSERT(error != nullptr);
     *error = {};
@@ -274,7 +266,7 @@ std::unique_ptr<Archive> Archive::open(const QString &path, ArchiveError *error,
     return std::unique_ptr<Archive>(new Archive(std::move(connection), path, busyTimeoutMs));
 }
 
-ArchiveError Archive::create(const QString &path)
+Outcome Archive::create(const QString &path)
 {
     if (path.isEmpty())
         return archiveFailure(SQLITE_CANTOPEN, QStringLiteral("Percorso dell'archivio non indicato"));
@@ -299,7 +291,7 @@ ArchiveError Archive::create(const QString &path)
                                       file.errorString() + QLatin1Char(')'));
         }
     }
-    ArchiveError error;
+    Outcome error;
     {
         SqliteConnection db;
         error = db.open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, kBusyTimeoutMs);
@@ -322,7 +314,7 @@ ArchiveError Archive::create(const QString &path)
     return error;
 }
 
-ArchiveError Archive::forEachListed(const std::function<void(const HoursRecord &)> &row)
+Outcome Archive::forEachListed(const std::function<void(const HoursRecord &)> &row)
 {
     if (!m_connection)
         return closedError();
@@ -345,7 +337,7 @@ ArchiveError Archive::forEachListed(const std::function<void(const HoursRecord &
     return {};
 }
 
-ArchiveError Archive::lastNumber(std::optional<qint64> *number)
+Outcome Archive::lastNumber(std::optional<qint64> *number)
 {
     Q_ASSERT(number != nullptr);
     if (!m_connection)
@@ -363,7 +355,7 @@ ArchiveError Archive::lastNumber(std::optional<qint64> *number)
     return {};
 }
 
-ArchiveError Archive::readRecord(qint64 number, std::optional<HoursRecord> *record)
+Outcome Archive::readRecord(qint64 number, std::optional<HoursRecord> *record)
 {
     Q_ASSERT(record != nullptr);
     if (!m_connection)
@@ -398,12 +390,12 @@ bool Archive::journalLeft() const
     return file != nullptr && QFileInfo::exists(QFile::decodeName(file) + QStringLiteral("-journal"));
 }
 
-ArchiveError Archive::writeFailure(int resultCode, const QString &outcome) const
+Outcome Archive::writeFailure(int resultCode, const QString &outcome) const
 {
     return withOutcome(m_connection->writeFailure(resultCode), outcome);
 }
 
-ArchiveError Archive::confirmRecord(qint64 number, const RecordValues &values, qint64 *storedNumber)
+Outcome Archive::confirmRecord(qint64 number, const RecordValues &values, qint64 *storedNumber)
 {
     Q_ASSERT(storedNumber != nullptr);
     if (!m_connection)
@@ -412,10 +404,10 @@ ArchiveError Archive::confirmRecord(qint64 number, const RecordValues &values, q
         return archiveFailure(
             SQLITE_MISUSE, QStringLiteral("Numero di movimento non valido (%1): ").arg(number) + kNotStored);
     qint64 written = number;
-    ArchiveError commitError;
+    Outcome commitError;
     {
         WriteTransaction transaction(*m_connection);
-        if (ArchiveError error = transaction.begin())
+        if (Outcome error = transaction.begin())
             return withOutcome(error, kNotStored);
         int rc;
         {
@@ -482,14 +474,14 @@ ArchiveError Archive::confirmRecord(qint64 number, const RecordValues &values, q
     return {};
 }
 
-ArchiveError Archive::deleteRecord(qint64 number)
+Outcome Archive::deleteRecord(qint64 number)
 {
     if (!m_connection)
         return withOutcome(closedError(), kNotDeleted);
-    ArchiveError commitError;
+    Outcome commitError;
     {
         WriteTransaction transaction(*m_connection);
-        if (ArchiveError error = transaction.begin())
+        if (Outcome error = transaction.begin())
             return withOutcome(error, kNotDeleted);
         int rc;
         {
@@ -516,16 +508,16 @@ ArchiveError Archive::deleteRecord(qint64 number)
     return {};
 }
 
-ArchiveError Archive::backupTo(const QString &destination)
+Outcome Archive::backupTo(const QString &destination)
 {
     if (!m_connection)
         return closedError();
     SafeNewFile file(destination);
-    if (ArchiveError error = file.create())
+    if (Outcome error = file.create())
         return error;
     {
         SqliteConnection copy;
-        if (ArchiveError error = copy.open(file.temporaryPath(), SQLITE_OPEN_READWRITE, m_busyTimeoutMs))
+        if (Outcome error = copy.open(file.temporaryPath(), SQLITE_OPEN_READWRITE, m_busyTimeoutMs))
             return error;
         sqlite3_backup *backup = sqlite3_backup_init(copy.get(), "main", m_connection->get(), "main");
         if (backup == nullptr)
@@ -539,10 +531,10 @@ ArchiveError Archive::backupTo(const QString &destination)
         const int rc = copy.exec(kJournalDelete);
         if (rc != SQLITE_OK)
             return copy.writeFailure(rc);
-        if (ArchiveError error = copy.close())
+        if (Outcome error = copy.close())
             return error;
     }
-    ArchiveError error;
+    Outcome error;
     if (!Archive::open(file.temporaryPath(), &error, OpenMode::ReadOnly, m_busyTimeoutMs))
         return error;
     return file.commit();

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ArchiveError.h"
 #include "HoursRecord.h"
 #include "MovMagSchema.h"
+#include "Outcome.h"
 
 #include <QString>
 #include <QVariant>
@@ -28,7 +28,7 @@ QString fieldText(const QVariant &value);
 QString trimBlanks(const QString &text);
 
 // The one connection to the hours archive, a SQLite file holding table MOV_MAG.
-// Never shows UI: every operation returns an ArchiveError.
+// Never shows UI: every operation returns an Outcome.
 class Archive
 {
 public:
@@ -46,12 +46,12 @@ public:
     // SQLite's quick check finds damaged (SQLITE_CORRUPT, naming "zelvaro-archivio verifica" and
     // "ripara"), or a file locked beyond `busyTimeoutMs` (>= 0), the wait of every later operation
     // too. A write-protected file opens for reading only.
-    static std::unique_ptr<Archive> open(const QString &path, ArchiveError *error,
+    static std::unique_ptr<Archive> open(const QString &path, Outcome *error,
                                          OpenMode mode = OpenMode::ReadWrite,
                                          int busyTimeoutMs = kBusyTimeoutMs);
 
     // Creates a new empty archive; refuses when anything exists at `path`.
-    static ArchiveError create(const QString &path);
+    static Outcome create(const QString &path);
 
     ~Archive(); // closes the connection if still open
 
@@ -68,13 +68,13 @@ public:
 
     // Calls `row` for every record with NUM_MOV > 0, in increasing number order, from one query.
     // The record passed is reused from row to row.
-    ArchiveError forEachListed(const std::function<void(const HoursRecord &)> &row);
+    Outcome forEachListed(const std::function<void(const HoursRecord &)> &row);
 
     // The highest NUM_MOV above 0, or nullopt when there is none (CERCA_ULT_MOV).
-    ArchiveError lastNumber(std::optional<qint64> *number);
+    Outcome lastNumber(std::optional<qint64> *number);
 
     // The record with this number, or nullopt when there is none (LEGGE_MOV).
-    ArchiveError readRecord(qint64 number, std::optional<HoursRecord> *record);
+    Outcome readRecord(qint64 number, std::optional<HoursRecord> *record);
 
     // Writes the record with this number in one transaction: the row is overwritten when it
     // exists (its NOTE is kept), else a new row is added with NOTE "" and the number the
@@ -82,21 +82,21 @@ public:
     // A failure is returned only when nothing was stored, and its text says so; when SQLite
     // reports a failed commit that in fact took place, the stored row is read back and the write
     // counts as done.
-    ArchiveError confirmRecord(qint64 number, const RecordValues &values, qint64 *storedNumber);
+    Outcome confirmRecord(qint64 number, const RecordValues &values, qint64 *storedNumber);
 
     // Deletes the row with this number; no row is not an error. As for confirmRecord, a failure
     // means that the row is still there.
-    ArchiveError deleteRecord(qint64 number);
+    Outcome deleteRecord(qint64 number);
 
     // Writes a consistent copy of the archive to the new file `destination` with SQLite's online
     // backup (other programs may go on using the archive meanwhile). The copy is written beside
     // its destination under a temporary name and takes that name only when complete and checked;
     // an existing file is never replaced, and nothing is left behind on failure.
-    ArchiveError backupTo(const QString &destination);
+    Outcome backupTo(const QString &destination);
 
 private:
     Archive(std::unique_ptr<SqliteConnection> connection, const QString &path, int busyTimeoutMs);
-    ArchiveError writeFailure(int resultCode, const QString &outcome) const;
+    Outcome writeFailure(int resultCode, const QString &outcome) const;
     bool journalLeft() const;
     std::unique_ptr<SqliteConnection> m_connection;
     QString m_path;

@@ -1,7 +1,8 @@
 #include "DailyBackup.h"
 
 #include "Archive.h"
-#include "ArchiveErrorText.h"
+#include "ArchiveFailure.h"
+#include "Texts.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -24,7 +25,7 @@ QString dailyCopyName(const QString &archivePath, const QDate &day)
            day.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".mdb");
 }
 
-ArchiveError makeDailyBackup(Archive &archive, const QString &folder, const QDate &today)
+Outcome makeDailyBackup(Archive &archive, const QString &folder, const QDate &today)
 {
     Q_ASSERT(today.isValid());
     const QDir dir(folder);
@@ -34,7 +35,7 @@ ArchiveError makeDailyBackup(Archive &archive, const QString &folder, const QDat
     if (!dir.mkpath(QStringLiteral(".")))
         return archiveFailure(SQLITE_CANTOPEN,
                               QStringLiteral("Impossibile creare la cartella delle copie ") + quoted(folder));
-    if (ArchiveError error = archive.backupTo(copy))
+    if (Outcome error = archive.backupTo(copy))
         return error;
 
     // Only this archive's copies: a name, a dash and eight digits, which sort by date.

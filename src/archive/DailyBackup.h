@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ArchiveError.h"
+#include "Outcome.h"
 
 #include <QDate>
 #include <QString>
@@ -23,6 +23,6 @@ QString dailyCopyName(const QString &archivePath, const QDate &day);
 // already holds one, so never more than one a day; after a new copy, removes the oldest copies of
 // the same archive name beyond the last kKeptDailyCopies. Meant to run before the first write of
 // each day; it shows nothing and reads no clock. A failure leaves the archive as it was.
-ArchiveError makeDailyBackup(Archive &archive, const QString &folder, const QDate &today);
+Outcome makeDailyBackup(Archive &archive, const QString &folder, const QDate &today);
 
 } // namespace zelvaro

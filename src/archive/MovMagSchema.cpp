@@ -1,6 +1,6 @@
 #include "MovMagSchema.h"
 
-#include "ArchiveErrorText.h"
+#include "ArchiveFailure.h"
 #include "SqliteStatement.h"
 
 namespace zelvaro {
@@ -14,7 +14,7 @@ constexpr const char *kColumnsQuery = R"sql(SELECT name FROM pragma_table_info('
 
 } // namespace
 
-ArchiveError checkMovMagSchema(const SqliteConnection &connection)
+Outcome checkMovMagSchema(const SqliteConnection &connection)
 {
     {
         SqliteStatement statement(connection, kTableQuery);

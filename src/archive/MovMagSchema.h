@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ArchiveError.h"
+#include "Outcome.h"
 
 #include <iterator>
 
@@ -31,6 +31,6 @@ inline constexpr const char *kInsertMovMagRow = R"sql(INSERT INTO MOV_MAG (NUM_M
 // The file must hold table MOV_MAG with all its columns; their order, their case and any other
 // column do not matter. Reading the schema makes SQLite read the file's header, so a file that is
 // not a database, or one locked by another program, fails here and not at the first real query.
-ArchiveError checkMovMagSchema(const SqliteConnection &connection);
+Outcome checkMovMagSchema(const SqliteConnection &connection);
 
 } // namespace zelvaro

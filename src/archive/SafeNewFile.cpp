@@ -1,6 +1,7 @@
 #include "SafeNewFile.h"
 
-#include "ArchiveErrorText.h"
+#include "ArchiveFailure.h"
+#include "Texts.h"
 
 #include <QDir>
 #include <QFile>
@@ -209,7 +210,7 @@ SafeNewFile::~SafeNewFile()
         g_temporaries[m_slot].state.store(kFree, std::memory_order_release);
 }
 
-ArchiveError SafeNewFile::create()
+Outcome SafeNewFile::create()
 {
     Q_ASSERT(m_temporary.isEmpty());
     if (m_destination.isEmpty())
@@ -240,7 +241,7 @@ ArchiveError SafeNewFile::create()
     return {};
 }
 
-ArchiveError SafeNewFile::write(const QByteArray &bytes)
+Outcome SafeNewFile::write(const QByteArray &bytes)
 {
     QFile file(m_temporary);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() ||
@@ -251,7 +252,7 @@ ArchiveError SafeNewFile::write(const QByteArray &bytes)
     return {};
 }
 
-ArchiveError SafeNewFile::commit()
+Outcome SafeNewFile::commit()
 {
     Q_ASSERT(!m_temporary.isEmpty() && !m_committed);
     const QByteArray temporary = QFile::encodeName(m_temporary);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ArchiveError.h"
+#include "Outcome.h"
 
 #include <QByteArray>
 #include <QString>
@@ -27,14 +27,14 @@ public:
     SafeNewFile &operator=(const SafeNewFile &) = delete;
 
     // Checks the destination and its folder and creates the empty temporary file.
-    ArchiveError create();
+    Outcome create();
     QString temporaryPath() const { return m_temporary; }
     // Writes `bytes` as the whole content of the temporary file.
-    ArchiveError write(const QByteArray &bytes);
+    Outcome write(const QByteArray &bytes);
     // Flushes the temporary file to disk, gives it the permissions of any new file of the user (not
     // the owner-only ones of a temporary file) and the destination's name, and makes that name
     // survive a power cut.
-    ArchiveError commit();
+    Outcome commit();
 
 private:
     QString m_destination;

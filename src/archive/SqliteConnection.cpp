@@ -1,7 +1,8 @@
 #include "SqliteConnection.h"
 
-#include "ArchiveErrorText.h"
+#include "ArchiveFailure.h"
 #include "SqliteStatement.h"
+#include "Texts.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -10,7 +11,7 @@
 
 namespace zelvaro {
 
-ArchiveError SqliteConnection::open(const QString &path, int flags, int busyTimeoutMs)
+Outcome SqliteConnection::open(const QString &path, int flags, int busyTimeoutMs)
 {
     Q_ASSERT(busyTimeoutMs >= 0);
     m_db.reset();
@@ -21,7 +22,7 @@ ArchiveError SqliteConnection::open(const QString &path, int flags, int busyTime
                                    flags | SQLITE_OPEN_NOMUTEX, nullptr);
     m_db.reset(raw);
     if (rc != SQLITE_OK) {
-        const ArchiveError error = failure(rc);
+        const Outcome error = failure(rc);
         m_db.reset();
         return error;
     }
@@ -30,7 +31,7 @@ ArchiveError SqliteConnection::open(const QString &path, int flags, int busyTime
     return {};
 }
 
-ArchiveError SqliteConnection::close()
+Outcome SqliteConnection::close()
 {
     const int rc = sqlite3_close(m_db.get());
     if (rc != SQLITE_OK)
@@ -44,7 +45,7 @@ int SqliteConnection::exec(const char *sql) const
     return sqlite3_exec(m_db.get(), sql, nullptr, nullptr, nullptr);
 }
 
-ArchiveError SqliteConnection::failure(int resultCode) const
+Outcome SqliteConnection::failure(int resultCode) const
 {
     // A file that can no longer be written fails every write, and every read that must first undo
     // an interrupted write, with "disk I/O error".
@@ -62,7 +63,7 @@ ArchiveError SqliteConnection::failure(int resultCode) const
     return sqliteFailure(m_db.get(), resultCode);
 }
 
-ArchiveError SqliteConnection::writeFailure(int resultCode) const
+Outcome SqliteConnection::writeFailure(int resultCode) const
 {
     int extended = resultCode;
     if (m_db && (sqlite3_extended_errcode(m_db.get()) & 0xff) == (resultCode & 0xff))
@@ -79,7 +80,7 @@ ArchiveError SqliteConnection::writeFailure(int resultCode) const
     return failure(resultCode);
 }
 
-ArchiveError SqliteConnection::quickCheck() const
+Outcome SqliteConnection::quickCheck() const
 {
     SqliteStatement statement(*this, "PRAGMA quick_check(1)");
     int rc = statement.prepareResult();
@@ -101,7 +102,7 @@ WriteTransaction::~WriteTransaction()
         m_connection.exec("ROLLBACK");
 }
 
-ArchiveError WriteTransaction::begin()
+Outcome WriteTransaction::begin()
 {
     const int rc = m_connection.exec("BEGIN IMMEDIATE");
     if (rc != SQLITE_OK)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ArchiveError.h"
+#include "Outcome.h"
 
 #include <QString>
 
@@ -27,10 +27,10 @@ public:
     // Opens the file at `path` with SQLite's open flags (SQLITE_OPEN_READONLY or READWRITE, never
     // CREATE unless asked) and waits up to `busyTimeoutMs` (>= 0) for a lock held by another program.
     // The absolute path is opened, so that a name beginning with "file:" is never taken for a URI.
-    ArchiveError open(const QString &path, int flags, int busyTimeoutMs);
+    Outcome open(const QString &path, int flags, int busyTimeoutMs);
 
     // Closes now and reports a failure to release the file (SQLITE_BUSY while a statement is alive).
-    ArchiveError close();
+    Outcome close();
 
     bool isOpen() const { return m_db != nullptr; }
     sqlite3 *get() const { return m_db.get(); }
@@ -42,14 +42,14 @@ public:
     // The failure SQLite just reported on this connection (see sqliteFailure); a file that can no
     // longer be written says so instead of "disk I/O error". Call it before anything else runs on
     // the connection, which would replace the message.
-    ArchiveError failure(int resultCode) const;
+    Outcome failure(int resultCode) const;
 
     // As failure(), for a write: a journal that cannot be created beside the file names the folder.
-    ArchiveError writeFailure(int resultCode) const;
+    Outcome writeFailure(int resultCode) const;
 
     // Runs SQLite's quick check: {} when the file is sound, SQLITE_CORRUPT when it is damaged, else
     // the failure that stopped the check.
-    ArchiveError quickCheck() const;
+    Outcome quickCheck() const;
 
 private:
     SqliteHandle m_db;
@@ -66,7 +66,7 @@ public:
     WriteTransaction &operator=(const WriteTransaction &) = delete;
 
     // BEGIN IMMEDIATE: takes the write lock now, so that a busy archive fails before any change.
-    ArchiveError begin();
+    Outcome begin();
     // SQLite's result code of COMMIT; a failed commit is rolled back when the transaction ends.
     int commit();
 

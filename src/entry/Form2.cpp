@@ -9,7 +9,6 @@
 #include "MovementListModel.h"
 #include "MovementListView.h"
 #include "Printout.h"
-#include "QtLinePrinter.h"
 #include "RecordKey.h"
 
 #include <QApplication>
@@ -166,7 +165,7 @@ Form2::Form2(Archive &archive, const Services &services, LinePrinter &printer, Q
     // Form_Load. Only here do the boxes take the last listed day, so that "Nuovo" right after the
     // start proposes its times; the later reloads leave them alone.
     m_week.reset();
-    if (const ArchiveError error = fillList())
+    if (const Outcome error = fillList())
         report(error);
     else if (m_model->rowCount() > 0)
         showLastListedDay();
@@ -362,7 +361,7 @@ void Form2::report(int code, const QString &text)
     SEGNALA_ERRORE(m_pending, *m_services.messages);
 }
 
-void Form2::report(const ArchiveError &error)
+void Form2::report(const Outcome &error)
 {
     report(error.code, error.text);
 }
@@ -376,11 +375,11 @@ void Form2::reportInvalidKey(const QString &key)
 
 void Form2::CARICA_LISTA_MOV()
 {
-    if (const ArchiveError error = fillList())
+    if (const Outcome error = fillList())
         report(error);
 }
 
-ArchiveError Form2::fillList()
+Outcome Form2::fillList()
 {
     m_services.pointer->setBusy(true);
 
@@ -392,12 +391,11 @@ ArchiveError Form2::fillList()
     // may name another record), but for the running total of all listed days.
     copyText(m_listHolder.totaleGenSettimana, m_txtTOTALE_GEN_SETTIMANA->text());
     QString lastNumber;
-    const ArchiveError error =
-        forEachComputedDay(m_archive, m_listHolder, m_week, [&](const ComputedDay &day) {
-            lines.append(movementLine(day.record));
-            numbers.append(recordNumberFromKey(day.record.numMov).value_or(0));
-            copyText(lastNumber, day.record.numMov);
-        });
+    const Outcome error = forEachComputedDay(m_archive, m_listHolder, m_week, [&](const ComputedDay &day) {
+        lines.append(movementLine(day.record));
+        numbers.append(recordNumberFromKey(day.record.numMov).value_or(0));
+        copyText(lastNumber, day.record.numMov);
+    });
     if (error) {
         // The list keeps the lines it showed: nothing half-filled.
         m_services.pointer->setBusy(false);
@@ -446,7 +444,7 @@ bool Form2::LEGGE_MOV()
         return false;
     }
     std::optional<HoursRecord> record;
-    if (const ArchiveError error = m_archive.readRecord(*number, &record)) {
+    if (const Outcome error = m_archive.readRecord(*number, &record)) {
         report(error);
         return false;
     }
@@ -487,7 +485,7 @@ void Form2::PROTEGGE_CAMPI_MOV_MAG()
 bool Form2::CERCA_ULT_MOV()
 {
     std::optional<qint64> last;
-    if (const ArchiveError error = m_archive.lastNumber(&last)) {
+    if (const Outcome error = m_archive.lastNumber(&last)) {
         report(error);
         return false;
     }
@@ -594,7 +592,7 @@ void Form2::cmdCONFERMA_Click()
     if (m_services.beforeWrite)
         m_services.beforeWrite->beforeWrite();
     qint64 stored = 0;
-    if (const ArchiveError error = m_archive.confirmRecord(*number, values, &stored)) {
+    if (const Outcome error = m_archive.confirmRecord(*number, values, &stored)) {
         report(error); // the archive's text ends saying that nothing was stored
         return;
     }
@@ -612,7 +610,7 @@ void Form2::cmdCONFERMA_Click()
     }
     m_week.reset();
     // The day is stored: a list that cannot be read again must not make it look lost.
-    if (const ArchiveError error = fillList())
+    if (const Outcome error = fillList())
         report(error.code, QStringLiteral("Il movimento ") + m_recordKey +
                                QStringLiteral(" è stato registrato, ma l'elenco non è stato aggiornato: ") +
                                error.text);
@@ -640,12 +638,12 @@ void Form2::Command1_Click()
     }
     if (m_services.beforeWrite)
         m_services.beforeWrite->beforeWrite();
-    if (const ArchiveError error = m_archive.deleteRecord(*number)) {
+    if (const Outcome error = m_archive.deleteRecord(*number)) {
         report(error); // the archive's text ends saying that nothing was deleted
         return;
     }
     m_week.reset();
-    if (const ArchiveError error = fillList())
+    if (const Outcome error = fillList())
         report(error.code, QStringLiteral("Il movimento ") + m_recordKey +
                                QStringLiteral(" è stato cancellato, ma l'elenco non è stato aggiornato: ") +
                                error.text);
@@ -663,7 +661,7 @@ void Form2::Command2_Click()
         result = printHoursList(m_archive, m_printer, progress.get());
     }
     m_services.pointer->setBusy(false);
-    if (result.cancelled)
+    if (result.cancelled())
         return; // the user's own choice: nothing was printed, nothing to say
     if (result.failed())
         report(result.code, result.text);

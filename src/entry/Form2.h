@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ArchiveError.h"
 #include "CalcolaOre.h"
 #include "ErrorReport.h"
+#include "Outcome.h"
 #include "PlatformServices.h"
 
 #include <QString>
@@ -18,7 +18,7 @@ class Archive;
 class LinePrinter;
 class MovementListModel;
 class MovementListView;
-struct ArchiveError;
+struct Outcome;
 
 // The hours entry window: the movement list, the boxes of one record with its period, day and
 // week totals, and the buttons "Stampa elenco", "Cancella", "Nuovo", "Conferma" and "F i n e".
@@ -86,7 +86,7 @@ private:
     void showReadOuts(const BoxTexts &texts);
     // CARICA_LISTA_MOV without its report: an archive failure is returned, and the list keeps
     // the lines it showed.
-    ArchiveError fillList();
+    Outcome fillList();
     // The load step's copy of the list holder's times and durations into the boxes.
     void showLastListedDay();
     // Tells the windows that follow the archive that a write or a deletion went through.
@@ -94,7 +94,7 @@ private:
 
     void refuse(const QString &message);
     void report(int code, const QString &text);
-    void report(const ArchiveError &error);
+    void report(const Outcome &error);
     void reportInvalidKey(const QString &key);
 
     Archive &m_archive;

@@ -5,7 +5,7 @@
 
 namespace zelvaro {
 
-ArchiveError hoursListLines(Archive &archive, QStringList *lines, Progress *progress)
+Outcome hoursListLines(Archive &archive, QStringList *lines, Progress *progress)
 {
     lines->clear();
     bool going = true;
@@ -23,14 +23,11 @@ PrintResult printHoursList(Archive &archive, LinePrinter &printer, Progress *pro
     // The whole list is read before anything reaches the printer, so a failing archive never
     // leaves half a list on paper.
     QStringList lines;
-    const ArchiveError error = hoursListLines(archive, &lines, progress);
+    const Outcome error = hoursListLines(archive, &lines, progress);
     if (error.failed())
-        return PrintResult{error.code, error.text, QString()};
-    if (!goOn(progress, lines.size(), 0)) {
-        PrintResult cancelled;
-        cancelled.cancelled = true;
-        return cancelled;
-    }
+        return PrintResult::from(error);
+    if (!goOn(progress, lines.size(), 0))
+        return PrintResult::from(Outcome::cancelledByUser());
     for (const QString &line : std::as_const(lines))
         printer.printLine(line);
     return printer.endDocument(hoursListDocument(), progress);

@@ -2,6 +2,7 @@
 
 #include "CupsQueue.h"
 #include "Progress.h"
+#include "Texts.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -39,50 +40,7 @@ QRectF printableRect(const QPagedPaintDevice &device)
     return device.pageLayout().paintRectPixels(device.logicalDpiX());
 }
 
-QString quoted(const QString &printer)
-{
-    return QStringLiteral("«") + printer + QStringLiteral("»");
-}
-
-// Why a document went to a PDF file when a printer was meant to take it; empty when there was none.
-QString pdfCause(const PrintResult &result)
-{
-    switch (result.note) {
-    case PrintResult::Note::Refused:
-        if (result.reason.isEmpty())
-            return QStringLiteral("La stampante ") + quoted(result.printer) +
-                   QStringLiteral(" non accetta lavori");
-        return QStringLiteral("La stampante ") + quoted(result.printer) +
-               QStringLiteral(" ha rifiutato il lavoro (") + result.reason + QLatin1Char(')');
-    case PrintResult::Note::Unreachable:
-        return QStringLiteral("Il servizio di stampa per la stampante ") + quoted(result.printer) +
-               QStringLiteral(" non è raggiungibile (") + result.reason + QLatin1Char(')');
-    default:
-        return {};
-    }
-}
-
 } // namespace
-
-QString printNotice(const PrintResult &result, const PrintDocument &document)
-{
-    switch (result.note) {
-    case PrintResult::Note::NoDefault:
-        return QStringLiteral("Nessuna stampante predefinita: ") + document.what +
-               QStringLiteral(" è stato inviato alla stampante ") + quoted(result.printer);
-    case PrintResult::Note::Stopped:
-        return QStringLiteral("La stampante ") + quoted(result.printer) + QStringLiteral(" è ferma: ") +
-               document.what + QStringLiteral(" è in coda e sarà stampato quando la stampante riprenderà");
-    default:
-        break;
-    }
-    if (result.pdfPath.isEmpty())
-        return {};
-    const QString cause = pdfCause(result);
-    return (cause.isEmpty() ? QStringLiteral("Nessuna stampante disponibile") : cause) +
-           QStringLiteral(": ") + document.what + QStringLiteral(" è stato salvato in ") +
-           QDir::toNativeSeparators(result.pdfPath);
-}
 
 QtLinePrinter::QtLinePrinter(QString pdfFolder, Now now)
     : m_folder(std::move(pdfFolder)), m_now(std::move(now))
@@ -96,8 +54,7 @@ PrintResult QtLinePrinter::endDocument(const PrintDocument &document, Progress *
     m_cancelled = false;
     if (lines.isEmpty())
         return {};
-    PrintResult cancelled;
-    cancelled.cancelled = true;
+    const PrintResult cancelled = PrintResult::from(Outcome::cancelledByUser());
     // A cancelled PDF file is never committed: nothing is left of it.
     const auto renderA4 = [&](QIODevice &out) {
         return render(lines, document.title, QPageSize(QPageSize::A4), out, progress);
@@ -130,10 +87,9 @@ PrintResult QtLinePrinter::endDocument(const PrintDocument &document, Progress *
     if (m_cancelled)
         return cancelled; // laid out in memory only: nothing has reached the printer
     if (!rendered)
-        return PrintResult{kPrinterErrorCode,
-                           QStringLiteral("Impossibile impaginare ") + document.what +
-                               QStringLiteral(" per la stampante ") + quoted(queue.name()),
-                           QString()};
+        return PrintResult::from(Outcome::failure(
+            kPrinterErrorCode, QStringLiteral("Impossibile impaginare ") + document.what +
+                                   QStringLiteral(" per la stampante ") + quoted(queue.name())));
     const CupsQueue::Submission sent = queue.submit(pdf, document.title);
     switch (sent.status) {
     case CupsQueue::Submission::Status::Sent:
@@ -180,8 +136,8 @@ PrintResult QtLinePrinter::savePdf(const QString &path, const PrintDocument &doc
         return outcome;
     }
     // The PDF was the last resort: its failure is the printout's, with the printer's cause before it.
-    const QString cause = pdfCause(outcome);
-    outcome.code = kPdfFileErrorCode;
+    const QString cause = pdfFallbackCause(outcome);
+    outcome.code = kFileErrorCode;
     outcome.text = (cause.isEmpty() ? QString() : cause + QStringLiteral(". ")) +
                    QStringLiteral("Impossibile salvare ") + document.what + QStringLiteral(" nel file ") +
                    QDir::toNativeSeparators(path);

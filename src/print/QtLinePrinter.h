@@ -12,14 +12,6 @@ class QIODevice;
 
 namespace zelvaro {
 
-// Error numbers of a failed printout, as the error report shows them.
-inline constexpr int kPrinterErrorCode = 482; // the document could not be laid out for the printer
-inline constexpr int kPdfFileErrorCode = 75;  // the PDF file could not be written
-
-// What the window says once `document` went out with `result` (which did not fail): empty when it
-// went to the default printer; otherwise which printer took it, or why it went to the PDF file.
-QString printNotice(const PrintResult &result, const PrintDocument &document);
-
 // How the last document was laid out.
 struct PrintLayout
 {

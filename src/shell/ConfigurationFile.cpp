@@ -1,5 +1,7 @@
 #include "ConfigurationFile.h"
 
+#include "Texts.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -28,11 +30,6 @@ QString decodeWindows1252(const QByteArray &bytes)
         text.append(byte >= 0x80 && byte <= 0x9F ? QChar(kCp1252High[byte - 0x80]) : QChar(byte));
     }
     return text;
-}
-
-QString quotedFile(const QString &path)
-{
-    return QStringLiteral("«") + QDir::toNativeSeparators(path) + QStringLiteral("»");
 }
 
 } // namespace
@@ -95,28 +92,34 @@ ConfigurationLine readConfigurationLine(const QString &path)
     return ConfigurationLine{line.status, decodeConfigurationLine(line.bytes)};
 }
 
-QString replaceConfigurationLine(const QString &iniPath, const QString &archivePath)
+Outcome replaceConfigurationLine(const QString &iniPath, const QString &archivePath)
 {
     const QByteArray line = archivePath.toUtf8();
     if (archivePath.contains(QLatin1Char('\r')) || archivePath.contains(QLatin1Char('\n')))
-        return QStringLiteral("il percorso ") + quotedFile(archivePath) +
-               QStringLiteral(" contiene un ritorno a capo: non può essere la prima riga di ") +
-               quotedFile(iniPath);
+        return Outcome::failure(
+            kFileErrorCode,
+            QStringLiteral("il percorso ") + quoted(archivePath) +
+                QStringLiteral(" contiene un ritorno a capo: non può essere la prima riga di ") +
+                quoted(iniPath));
     if (line.isEmpty() || line.size() > kMaxArchivePathBytes || decodeConfigurationLine(line) != archivePath)
-        return QStringLiteral("il percorso ") + quotedFile(archivePath) +
-               QStringLiteral(" non si può rileggere così com'è dalla prima riga di ") + quotedFile(iniPath);
+        return Outcome::failure(kFileErrorCode,
+                                QStringLiteral("il percorso ") + quoted(archivePath) +
+                                    QStringLiteral(" non si può rileggere così com'è dalla prima riga di ") +
+                                    quoted(iniPath));
 
     // What follows the old first line, its line end included; a missing file has none.
     QByteArray rest = "\n";
     QFile old(iniPath);
     if (old.exists()) {
         if (!old.open(QIODevice::ReadOnly))
-            return QStringLiteral("impossibile leggere ") + quotedFile(iniPath) + QStringLiteral(" (") +
-                   old.errorString() + QLatin1Char(')');
+            return Outcome::failure(kFileErrorCode, QStringLiteral("impossibile leggere ") + quoted(iniPath) +
+                                                        QStringLiteral(" (") + old.errorString() +
+                                                        QLatin1Char(')'));
         const QByteArray content = old.readAll();
         if (old.error() != QFileDevice::NoError)
-            return QStringLiteral("impossibile leggere ") + quotedFile(iniPath) + QStringLiteral(" (") +
-                   old.errorString() + QLatin1Char(')');
+            return Outcome::failure(kFileErrorCode, QStringLiteral("impossibile leggere ") + quoted(iniPath) +
+                                                        QStringLiteral(" (") + old.errorString() +
+                                                        QLatin1Char(')'));
         const auto end =
             std::find_if(content.begin(), content.end(), [](char c) { return c == '\r' || c == '\n'; });
         rest = content.sliced(end - content.begin());
@@ -125,8 +128,9 @@ QString replaceConfigurationLine(const QString &iniPath, const QString &archiveP
     QSaveFile ini(iniPath);
     const QByteArray bytes = line + rest;
     if (!ini.open(QIODevice::WriteOnly) || ini.write(bytes) != bytes.size() || !ini.commit())
-        return QStringLiteral("impossibile scrivere ") + quotedFile(iniPath) + QStringLiteral(" (") +
-               ini.errorString() + QLatin1Char(')');
+        return Outcome::failure(kFileErrorCode, QStringLiteral("impossibile scrivere ") + quoted(iniPath) +
+                                                    QStringLiteral(" (") + ini.errorString() +
+                                                    QLatin1Char(')'));
     return {};
 }
 

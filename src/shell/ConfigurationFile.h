@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Outcome.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -43,7 +45,8 @@ ConfigurationLine readConfigurationLine(const QString &path);
 // as the path and LF. The text is written in UTF-8 into a new file beside the old one, which it
 // replaces in one rename: on any failure the old file stays as it was. A path that could not be
 // read back as the same first line (a CR or LF in it, more than kMaxArchivePathBytes bytes, an
-// initial byte-order mark) is refused. Empty on success, else the cause, naming the file.
-QString replaceConfigurationLine(const QString &iniPath, const QString &archivePath);
+// initial byte-order mark) is refused. A failure (kFileErrorCode) gives the cause, naming the file,
+// in a sentence to follow a colon.
+Outcome replaceConfigurationLine(const QString &iniPath, const QString &archivePath);
 
 } // namespace zelvaro

@@ -14,7 +14,7 @@ void DailyCopy::beforeWrite()
     const QDate today = m_clock.today();
     if (!m_archive || today == m_copied)
         return;
-    const ArchiveError error = makeDailyBackup(*m_archive, m_folder, today);
+    const Outcome error = makeDailyBackup(*m_archive, m_folder, today);
     if (!error.failed()) {
         m_copied = today;
         return;

@@ -1,7 +1,7 @@
 #include "Startup.h"
 
 #include "Archive.h"
-#include "ArchiveErrorText.h"
+#include "ArchiveFailure.h"
 #include "ConfigurationFile.h"
 #include "ErrorReport.h"
 #include "MDIForm1.h"
@@ -68,7 +68,7 @@ std::optional<QString> archivePathFromIni(const StartupServices &services, const
                                         QString(), Icon::None, Buttons::Ok);
         return fallback;
     }
-    const ArchiveError error = archiveFailure(
+    const Outcome error = archiveFailure(
         SQLITE_CANTOPEN,
         QStringLiteral("Il percorso dell'archivio è più lungo di ") + QString::number(kMaxArchivePathBytes) +
             QStringLiteral(" byte: non può essere valido (prima riga di ") + iniPath + QLatin1Char(')'));
@@ -119,7 +119,7 @@ bool prepareUserArchive(const StartupServices &services, const QString &archiveP
     }
     const bool existed = QFileInfo::exists(archivePath);
     if (!existed) {
-        if (const ArchiveError error = Archive::create(archivePath)) {
+        if (const Outcome error = Archive::create(archivePath)) {
             endStartup(services, firstStartFailureText(QStringLiteral("creare l'archivio delle ore"),
                                                        archivePath, error.text));
             return false;
@@ -162,7 +162,7 @@ QString programFolderFile(const QString &folder, const QString &name)
     return folder + separator + name;
 }
 
-QString archiveOpenFailureText(const ArchiveError &error, const QString &archivePath)
+QString archiveOpenFailureText(const Outcome &error, const QString &archivePath)
 {
     return QStringLiteral("ERRORE IN APERTURA DATABASE !!!\r\r") + signedNumberText(error.code) +
            QStringLiteral(" - ") + error.text + QStringLiteral("\r\r") + archivePath;
@@ -205,7 +205,7 @@ StartedProgram Main(const StartupServices &services, const HoursWindowFactory &m
     program.archivePath = *path;
 
     // APRE_DATABASE
-    ArchiveError error;
+    Outcome error;
     program.archive = Archive::open(program.archivePath, &error);
     if (!program.archive) {
         endStartup(services, archiveOpenFailureText(error, program.archivePath));

@@ -13,7 +13,7 @@ namespace zelvaro {
 
 class Archive;
 class MDIForm1;
-struct ArchiveError;
+struct Outcome;
 
 inline const QString kConfigurationFileName = QStringLiteral("ZELVARO.INI");
 inline const QString kDefaultArchiveFileName = QStringLiteral("ZELVARO_97.mdb");
@@ -55,7 +55,7 @@ QString programFolderFile(const QString &folder, const QString &name);
 
 // The message of a failed archive opening: "ERRORE IN APERTURA DATABASE !!!", two carriage
 // returns, the signed error number, " - ", the error text, two carriage returns, the path.
-QString archiveOpenFailureText(const ArchiveError &error, const QString &archivePath);
+QString archiveOpenFailureText(const Outcome &error, const QString &archivePath);
 
 // Start-up: busy pointer, the second-copy refusal, the archive path, the archive opening, then the
 // main window (which opens Form2 through the factory) shown, and the normal pointer.

@@ -5,8 +5,8 @@
 
 namespace zelvaro {
 
-ArchiveError forEachComputedDay(Archive &archive, BoxTexts &boxes, WeekAccumulators &week,
-                                const ComputedDayCallback &day)
+Outcome forEachComputedDay(Archive &archive, BoxTexts &boxes, WeekAccumulators &week,
+                           const ComputedDayCallback &day)
 {
     return archive.forEachListed([&](const HoursRecord &record) {
         setTimes(boxes, record.oraInizio1, record.oraFine1, record.oraInizio2, record.oraFine2,
@@ -24,7 +24,7 @@ ArchiveError forEachComputedDay(Archive &archive, BoxTexts &boxes, WeekAccumulat
     });
 }
 
-ArchiveError forEachComputedDay(Archive &archive, const ComputedDayCallback &day)
+Outcome forEachComputedDay(Archive &archive, const ComputedDayCallback &day)
 {
     BoxTexts boxes;
     WeekAccumulators week;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ArchiveError.h"
 #include "CalcolaOre.h"
 #include "HoursRecord.h"
+#include "Outcome.h"
 
 #include <functional>
 
@@ -32,10 +32,10 @@ using ComputedDayCallback = std::function<void(const ComputedDay &)>;
 // to `week` (callers reset it). Nothing is allocated per row once the buffers have grown. After the
 // pass `boxes` holds the last record's results. On an archive failure the records read before it
 // have been passed on and the error is returned.
-ArchiveError forEachComputedDay(Archive &archive, BoxTexts &boxes, WeekAccumulators &week,
-                                const ComputedDayCallback &day);
+Outcome forEachComputedDay(Archive &archive, BoxTexts &boxes, WeekAccumulators &week,
+                           const ComputedDayCallback &day);
 
 // The same pass from empty boxes and a running total of 0.
-ArchiveError forEachComputedDay(Archive &archive, const ComputedDayCallback &day);
+Outcome forEachComputedDay(Archive &archive, const ComputedDayCallback &day);
 
 } // namespace zelvaro

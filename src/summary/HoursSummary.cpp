@@ -130,12 +130,12 @@ HoursSummary SummaryBuilder::finish()
     return summary;
 }
 
-ArchiveError summarizeArchive(Archive &archive, HoursSummary *summary, Progress *progress)
+Outcome summarizeArchive(Archive &archive, HoursSummary *summary, Progress *progress)
 {
     SummaryBuilder builder;
     qint64 read = 0;
     bool going = true;
-    const ArchiveError error = forEachComputedDay(archive, [&](const ComputedDay &day) {
+    const Outcome error = forEachComputedDay(archive, [&](const ComputedDay &day) {
         if (going) {
             builder.add(day);
             going = goOn(progress, ++read, 0);
@@ -144,7 +144,7 @@ ArchiveError summarizeArchive(Archive &archive, HoursSummary *summary, Progress 
     if (error.failed())
         return error;
     if (!going)
-        return cancelledByUser();
+        return Outcome::cancelledByUser();
     *summary = builder.finish();
     return {};
 }

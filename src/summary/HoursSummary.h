@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ArchiveError.h"
+#include "Outcome.h"
 
 #include <QDate>
 #include <QList>
@@ -86,8 +86,8 @@ private:
 };
 
 // The summary of every listed record, from the one pass over the archive. `progress` (may be null)
-// hears of every record; when it cancels, cancelledByUser() is returned and `summary` is untouched.
-ArchiveError summarizeArchive(Archive &archive, HoursSummary *summary, Progress *progress = nullptr);
+// hears of every record; when it cancels, Outcome::cancelledByUser() is returned and `summary` is untouched.
+Outcome summarizeArchive(Archive &archive, HoursSummary *summary, Progress *progress = nullptr);
 
 // T minutes as a duration text: hours = T / 60 truncated toward zero, minutes the rest
 // ("-2 h / -39 Min." for -159).

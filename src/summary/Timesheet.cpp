@@ -69,10 +69,10 @@ Sheet makeSheet(const SheetKey &key, QList<SheetRecord> records)
     return sheet;
 }
 
-ArchiveError collectSheet(Archive &archive, const SheetKey &key, Sheet *sheet)
+Outcome collectSheet(Archive &archive, const SheetKey &key, Sheet *sheet)
 {
     QList<SheetRecord> records;
-    const ArchiveError error = forEachComputedDay(archive, [&](const ComputedDay &day) {
+    const Outcome error = forEachComputedDay(archive, [&](const ComputedDay &day) {
         const QDate date = recordDate(day.record.anno, day.record.mese, day.record.giorno);
         const bool inSheet = key.invalidDates()
                                  ? !date.isValid()

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ArchiveError.h"
 #include "HoursRecord.h"
 #include "HoursSummary.h"
+#include "Outcome.h"
 
 #include <QDate>
 #include <QList>
@@ -54,7 +54,7 @@ struct Sheet
 Sheet makeSheet(const SheetKey &key, QList<SheetRecord> records);
 
 // Reads the sheet of `key` from one pass over the archive.
-ArchiveError collectSheet(Archive &archive, const SheetKey &key, Sheet *sheet);
+Outcome collectSheet(Archive &archive, const SheetKey &key, Sheet *sheet);
 
 // "marzo 2026", or "Data non valida".
 QString sheetPeriodName(const SheetKey &key);

@@ -18,9 +18,9 @@ using namespace zelvaro;
 using namespace zelvaro::test;
 using Rows = QList<QStringList>;
 using Numbers = QList<qint64>;
-using MakePath = std::function<QString()>;                // makes what a row opens, returns its path
-using Cause = std::function<void()>;                      // what a row does to the open archive
-using Operation = std::function<ArchiveError(Archive &)>; // a write of a row
+using MakePath = std::function<QString()>;           // makes what a row opens, returns its path
+using Cause = std::function<void()>;                 // what a row does to the open archive
+using Operation = std::function<Outcome(Archive &)>; // a write of a row
 Q_DECLARE_METATYPE(MakePath)
 Q_DECLARE_METATYPE(Cause)
 Q_DECLARE_METATYPE(Operation)
@@ -54,8 +54,7 @@ QStringList fieldsOf(const HoursRecord &r)
 Rows listed(Archive &archive)
 {
     Rows rows;
-    if (const ArchiveError error =
-            archive.forEachListed([&](const HoursRecord &r) { rows.append(fieldsOf(r)); }))
+    if (const Outcome error = archive.forEachListed([&](const HoursRecord &r) { rows.append(fieldsOf(r)); }))
         rows.append({"error", QString::number(error.code)});
     return rows;
 }
@@ -66,7 +65,7 @@ Rows content(const QString &path)
     return SqlFile(path).rows("SELECT * FROM MOV_MAG ORDER BY NUM_MOV");
 }
 
-bool hasError(const ArchiveError &error, int code, const QString &fragment)
+bool hasError(const Outcome &error, int code, const QString &fragment)
 {
     if (error.code == code && error.text.contains(fragment))
         return true;
@@ -101,7 +100,7 @@ class TestArchive : public QObject
 
     std::unique_ptr<Archive> open(const QString &path, Archive::OpenMode mode = Archive::OpenMode::ReadWrite)
     {
-        ArchiveError error;
+        Outcome error;
         auto archive = Archive::open(path, &error, mode, 100);
         return hasError(error, 0, "") ? std::move(archive) : nullptr;
     }
@@ -170,7 +169,7 @@ private slots:
         QFETCH(QString, fragment);
         const QStringList entries = folderEntries(m_fixtures->path());
         const QByteArray bytes = readBytes(path);
-        ArchiveError error;
+        Outcome error;
         QVERIFY(!Archive::open(path, &error, Archive::OpenMode::ReadWrite, 100));
         QVERIFY(hasError(error, code, fragment));
         QCOMPARE(folderEntries(m_fixtures->path()), entries); // never creates a file
@@ -323,12 +322,12 @@ private slots:
         RecordValues values = kValues;
         values.anno = anno;
         stored = -1;
-        for (const ArchiveError &error :
+        for (const Outcome &error :
              {m_archive->confirmRecord(3, values, &stored), m_archive->confirmRecord(9, values, &stored)})
             QVERIFY(hasError(error, code, fragment) &&
                     error.text.endsWith(": il movimento non è stato registrato"));
         QCOMPARE(stored, -1);
-        const ArchiveError deleted = m_archive->deleteRecord(3);
+        const Outcome deleted = m_archive->deleteRecord(3);
         QVERIFY(hasError(deleted, code, fragment) &&
                 deleted.text.endsWith(": il movimento non è stato cancellato"));
         std::optional<qint64> last;
@@ -348,7 +347,7 @@ private slots:
     // A lock another program holds for a moment is waited for.
     void briefLockIsWaitedFor()
     {
-        ArchiveError error;
+        Outcome error;
         const auto archive = Archive::open(makeArchive({3}), &error, Archive::OpenMode::ReadWrite, 10000);
         QVERIFY2(archive, qPrintable(error.text));
         m_other = lock(m_path);
@@ -408,7 +407,7 @@ private slots:
         reset();
         const int runs = FaultVfs::forEveryFault(
             code, [&] { return operation(*m_archive); },
-            [&](const ArchiveError &error) {
+            [&](const Outcome &error) {
                 QCOMPARE(SqlFile(m_path).value("PRAGMA integrity_check"), "ok");
                 QCOMPARE(content(m_path), error ? before : after);
                 if (error) {
@@ -431,7 +430,7 @@ private slots:
         for (int round = 0; round < 25; ++round) {
             const pid_t child = fork();
             if (child == 0) { // overwrites row 1 and adds rows, each with one text in all nine fields
-                ArchiveError error;
+                Outcome error;
                 const auto archive = Archive::open(path, &error, Archive::OpenMode::ReadWrite, 5000);
                 for (qint64 i = 0, stored; archive; ++i) {
                     const QString t = QString::number(i);

@@ -66,7 +66,7 @@ class tst_Form2 : public QObject
     }
     void openWindow()
     {
-        ArchiveError error;
+        Outcome error;
         m_archive = Archive::open(m_temp->path(), &error, Archive::OpenMode::ReadWrite, m_busyTimeoutMs);
         QVERIFY2(m_archive, qPrintable(error.text));
         Services services = m_fakes->services();
@@ -360,7 +360,7 @@ private slots:
         QCOMPARE(m_temp->row(1), fields(u"1|2003|2|1|8|13|||||<NULL>"_s));
         QCOMPARE(m_temp->rowCount(), 2);
         const QString pdf = u"/tmp/ZELVARO_elenco_20040305_091530.pdf"_s;
-        m_printer->result = PrintResult{0, {}, pdf};
+        m_printer->result = PrintResult{{}, pdf};
         expectOk();
         m_ui.click(u"Command2"_s);
         QCOMPARE(boxTexts(), day);

@@ -33,7 +33,7 @@ void TestPrintout::init()
     m_temp->insert(123458, "5", "3", "2004", {"8.30", "12.30", "", "", "20", "22"});
     m_temp->insert(123459, "6", "3", "2004", {"", "", "9", "10"});
     m_temp->insert(123460, "7", "3", "2004", {"0.01", "99999.59"});
-    ArchiveError error;
+    Outcome error;
     m_archive = Archive::open(m_temp->path(), &error);
     QVERIFY2(m_archive, qPrintable(error.text));
 }
@@ -70,7 +70,7 @@ void TestPrintout::lines()
 void TestPrintout::failures()
 {
     FakePrinter printer;
-    printer.result = PrintResult{482, QStringLiteral("La stampante non risponde"), QString()};
+    printer.result = PrintResult{{482, QStringLiteral("La stampante non risponde")}};
     PrintResult result = printHoursList(*m_archive, printer);
     QCOMPARE(result.code, 482); // the printer's failure is passed on
     QCOMPARE(result.text, QStringLiteral("La stampante non risponde"));

@@ -144,7 +144,7 @@ void TestQtLinePrinter::endToEnd()
         days.append(pattern.at(i % pattern.size()));
     test::TempArchive temp;
     temp.insertDays(99950, QDate(2004, 1, 1), days);
-    ArchiveError error;
+    Outcome error;
     const std::unique_ptr<Archive> archive = Archive::open(temp.path(), &error);
     QVERIFY2(archive, qPrintable(error.text));
     QStringList expected;
@@ -203,7 +203,7 @@ void TestQtLinePrinter::withoutService()
     blockedPrinter.printLine(QStringLiteral("1     primo"));
     PrintResult failed = blockedPrinter.endDocument(hoursListDocument());
     const QString cannot = "Impossibile salvare l'elenco nel file " + blocked + "/" + kPdfName + ".pdf";
-    QVERIFY(failed.code == kPdfFileErrorCode && failed.pdfPath.isEmpty());
+    QVERIFY(failed.code == kFileErrorCode && failed.pdfPath.isEmpty());
     QCOMPARE(failed.text, unreachable + ". " + cannot);
     QVERIFY(QFile::remove(lpoptions));
     blockedPrinter.printLine(QStringLiteral("1     primo"));

@@ -335,7 +335,7 @@ void TestShell::qtServices()
 void TestShell::mainWindow()
 {
     TempArchive temp;
-    ArchiveError error;
+    Outcome error;
     const std::unique_ptr<Archive> archive = Archive::open(temp.path(), &error);
     QVERIFY2(archive, qPrintable(error.text));
     MDIForm1 w(*archive, m_fakes->services(), [&](QWidget *parent) { return m_makeForm2(*archive, parent); });

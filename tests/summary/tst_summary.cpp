@@ -1,3 +1,4 @@
+#include "CsvFile.h"
 #include "HoursExport.h"
 #include "HoursSummary.h"
 #include "SummaryCsv.h"
@@ -84,7 +85,7 @@ private slots:
                 temp.insert(n, QString::number(random.bounded(33)), QString::number(random.bounded(14)),
                             pick(years),
                             {pick(times), pick(times), pick(times), pick(times), pick(times), pick(times)});
-            ArchiveError error;
+            Outcome error;
             const auto archive = Archive::open(temp.path(), &error);
             QList<ExportRow> rows;
             HoursSummary summary;

@@ -51,7 +51,7 @@ QList<QStringList> SqlFile::rows(const QString &sql, const QString &nullText) co
 
 TempArchive::TempArchive() : m_path(m_dir.filePath(QStringLiteral("ZELVARO_97.mdb")))
 {
-    if (const ArchiveError error = Archive::create(m_path))
+    if (const Outcome error = Archive::create(m_path))
         qFatal("cannot create test archive: %s", qPrintable(error.text));
 }
 

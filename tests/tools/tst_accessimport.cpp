@@ -58,8 +58,8 @@ private slots:
         QFETCH(QString, fixture);
         QTemporaryDir dir;
         const QString destination = dir.filePath("ZELVARO_97.mdb");
-        const ImportOutcome outcome = importAccessArchive(dataPath(fixture + ".mdb"), destination);
-        QVERIFY2(outcome.ok, qPrintable(outcome.error));
+        const ImportReport outcome = importAccessArchive(dataPath(fixture + ".mdb"), destination);
+        QVERIFY2(!outcome.outcome.failed(), qPrintable(outcome.outcome.text));
         QVERIFY2(outcome.libmdbNotes.isEmpty(), qPrintable(outcome.libmdbNotes.join('\n')));
         const QList<QStringList> expected = expectedRows(fixture);
         QVERIFY(expected.size() >= 60);
@@ -76,9 +76,9 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(writeBytes(dir.filePath("VECCHIO.mdb"),
                            bytes.replace(rowStart(1), rowStart(0)).replace(rowStart(2), rowStart(-2))));
-        const ImportOutcome outcome =
+        const ImportReport outcome =
             importAccessArchive(dir.filePath("VECCHIO.mdb"), dir.filePath("ZELVARO_97.mdb"));
-        QVERIFY2(outcome.ok, qPrintable(outcome.error));
+        QVERIFY2(!outcome.outcome.failed(), qPrintable(outcome.outcome.text));
         QCOMPARE(outcome.rows, 60);
         QCOMPARE(outcome.unlistedRows, 2);
         const QList<QStringList> stored = storedRows(dir.filePath("ZELVARO_97.mdb"));
@@ -138,8 +138,9 @@ private slots:
         QVERIFY(writeBytes(dir.filePath("VECCHIO.mdb"), source));
         QVERIFY(QFile::link(dir.filePath("altrove.mdb"), dir.filePath("collegamento.mdb")));
         const QMap<QString, QByteArray> before = snapshot(dir.path());
-        const ImportOutcome outcome = importAccessArchive(dir.filePath(names[0]), dir.filePath(names[1]));
-        QVERIFY2(!outcome.ok && outcome.error.contains(error), qPrintable(outcome.error));
+        const ImportReport outcome = importAccessArchive(dir.filePath(names[0]), dir.filePath(names[1]));
+        QVERIFY2(outcome.outcome.failed() && outcome.outcome.text.contains(error),
+                 qPrintable(outcome.outcome.text));
         QVERIFY(snapshot(dir.path()) == before);
     }
 };

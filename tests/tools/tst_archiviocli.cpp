@@ -78,7 +78,7 @@ QStringList resolved(const QString &args, const QString &folder)
 QList<HoursRecord> listedRecords(const QString &path)
 {
     QList<HoursRecord> records;
-    ArchiveError error;
+    Outcome error;
     const std::unique_ptr<Archive> archive = Archive::open(path, &error, Archive::OpenMode::ReadOnly);
     if (!archive || archive->forEachListed([&](const HoursRecord &r) { records.append(r); }))
         QTest::qFail(qPrintable(error.text), __FILE__, __LINE__);
@@ -119,7 +119,7 @@ private slots:
             "L'archivio è integro.\n");
         row("verifica: foreign file", "verifica :non_access.mdb", 1, "non è un archivio SQLite");
         row("verifica: Access file", "verifica @VECCHIO.mdb", 1,
-            "va convertito con \"zelvaro-archivio importa\"");
+            "il file è un archivio Access: deve essere convertito con \"zelvaro-archivio importa\"");
         row("verifica: bytes overwritten", "verifica @CORROTTO.mdb", 1,
             "il controllo di integrità di SQLite ha trovato danni");
         row("verifica: NUM_MOV null, not whole, repeated", "verifica @A_MANO.mdb", 1,
@@ -131,7 +131,7 @@ private slots:
         row("copia: damaged archive", "copia @CORROTTO.mdb @NUOVO.mdb", 1,
             "danneggiato: controllarlo con \"zelvaro-archivio verifica\"");
         row("ripara: Access file", "ripara @VECCHIO.mdb @NUOVO.mdb", 1,
-            "va portato in un archivio nuovo con \"zelvaro-archivio importa\"");
+            "VECCHIO.mdb» è un archivio Access: deve essere convertito con \"zelvaro-archivio importa\"");
         row("esporta: onto an Access archive", "esporta @ZELVARO_97.mdb @VECCHIO.mdb", 1,
             "è un archivio: non viene sovrascritto");
         // Worked by hand: March 2004 has days 1, 2, 4 and 5 (485, 540, -1200 and 90 minutes, week 10 from

@@ -1,7 +1,9 @@
 #include "AccessFormat.h"
 
-#include "ArchiveErrorText.h"
 #include "FileHead.h"
+#include "Texts.h"
+
+#include <sqlite3.h>
 
 namespace zelvaro {
 
@@ -12,35 +14,21 @@ constexpr int kLaterPageSize = 4096;
 // The header page, a page of the object map and the page where the catalog table starts.
 constexpr qint64 kMinimumPages = 3;
 
+AccessFormat refused(const QString &problem)
+{
+    AccessFormat format;
+    format.check = Outcome::failure(SQLITE_NOTADB, problem);
+    return format;
+}
+
 } // namespace
 
 AccessFormat checkAccessFile(const QString &path)
 {
     AccessFormat format;
     const FileHead head = readFileHead(path);
-    switch (head.kind) {
-    case FileKind::Missing:
-        format.problem = QStringLiteral("il file ") + quoted(path) + QStringLiteral(" non esiste");
-        return format;
-    case FileKind::Folder:
-        format.problem = quoted(path) + QStringLiteral(" è una cartella, non un archivio Access");
-        return format;
-    case FileKind::Unreadable:
-        format.problem = QStringLiteral("impossibile leggere ") + quoted(path) + QStringLiteral(" (") +
-                         head.error + QLatin1Char(')');
-        return format;
-    case FileKind::Sqlite:
-        format.problem =
-            quoted(path) +
-            QStringLiteral(" è già un archivio SQLite: Zelvaro lo apre così com'è, non va importato");
-        return format;
-    case FileKind::Other:
-        format.problem = quoted(path) + QStringLiteral(" non è un archivio Access (Jet): manca la firma "
-                                                       "\"Standard Jet DB\" all'inizio del file");
-        return format;
-    case FileKind::Access:
-        break;
-    }
+    if (const QString problem = fileKindProblem(head, FileKind::Access); !problem.isEmpty())
+        return refused(quoted(path) + QLatin1Char(' ') + problem);
     if (head.accessVersion == 0) {
         format.pageSize = kJet3PageSize;
         format.formatName = QStringLiteral("Access 97 (Jet 3)");
@@ -51,20 +39,17 @@ AccessFormat checkAccessFile(const QString &path)
         format.pageSize = kLaterPageSize;
         format.formatName = QStringLiteral("Access 2007 o successivo (ACE)");
     } else {
-        format.problem = quoted(path) + QStringLiteral(" ha una versione Jet sconosciuta (") +
-                         QString::number(head.accessVersion) + QStringLiteral("): non si può leggere");
-        return format;
+        return refused(quoted(path) + QStringLiteral(" ha una versione Jet sconosciuta (") +
+                       QString::number(head.accessVersion) + QStringLiteral("): non si può leggere"));
     }
     // An Access file is made of whole pages: any other length means it was cut short.
     if (head.size % format.pageSize != 0 || head.size < kMinimumPages * format.pageSize) {
-        format.problem =
+        return refused(
             quoted(path) + QStringLiteral(" è troncato o danneggiato: ") + QString::number(head.size) +
             QStringLiteral(" byte non sono un numero intero di pagine da ") +
             QString::number(format.pageSize) + QStringLiteral(" byte (almeno ") +
-            QString::number(kMinimumPages) + QStringLiteral(") di un archivio ") + format.formatName;
-        return format;
+            QString::number(kMinimumPages) + QStringLiteral(") di un archivio ") + format.formatName);
     }
-    format.ok = true;
     return format;
 }
 

@@ -1,16 +1,18 @@
 #pragma once
 
+#include "Outcome.h"
+
 #include <QString>
 
 namespace zelvaro {
 
-// An Access file that libmdb may be given: its page size and a name for its format.
+// An Access file that libmdb may be given: its page size and a name for its format, or why it is
+// refused (a sentence to follow a colon, naming the file as «path»).
 struct AccessFormat
 {
-    bool ok = false;
+    Outcome check;
     int pageSize = 0;   // bytes
     QString formatName; // "Access 97 (Jet 3)", ...
-    QString problem;    // Italian sentence naming why the file is refused (when !ok)
 };
 
 // Accepts an Access 97 (Jet 3), Access 2000-2003 (Jet 4) or Access 2007+ (ACE) file whose length is

@@ -3,11 +3,12 @@
 #include "AccessFormat.h"
 #include "AccessReader.h"
 #include "Archive.h"
-#include "ArchiveErrorText.h"
+#include "ArchiveFailure.h"
 #include "ChildProcess.h"
 #include "SafeNewFile.h"
 #include "SqliteStatement.h"
 #include "StderrCapture.h"
+#include "Texts.h"
 
 #include <QDataStream>
 #include <QIODevice>
@@ -53,7 +54,7 @@ QString checkImported(const QString &temporary, const AccessReadResult &read)
 {
     {
         SqliteConnection db;
-        if (const ArchiveError error = db.open(temporary, SQLITE_OPEN_READONLY, Archive::kBusyTimeoutMs))
+        if (const Outcome error = db.open(temporary, SQLITE_OPEN_READONLY, Archive::kBusyTimeoutMs))
             return QStringLiteral("il nuovo archivio non si apre: ") + error.text;
         SqliteStatement count(db, kCount);
         const int rc = count.prepareResult() == SQLITE_OK ? count.step() : count.prepareResult();
@@ -65,7 +66,7 @@ QString checkImported(const QString &temporary, const AccessReadResult &read)
                    QStringLiteral(" righe invece delle ") + QString::number(read.declared) +
                    QStringLiteral(" della tabella MOV_MAG");
     }
-    ArchiveError openError;
+    Outcome openError;
     if (!Archive::open(temporary, &openError, Archive::OpenMode::ReadOnly))
         return QStringLiteral("il nuovo archivio non si apre: ") + openError.text;
     return {};
@@ -78,37 +79,36 @@ bool accessImportAvailable()
     return true;
 }
 
-ImportOutcome importAccessArchive(const QString &source, const QString &destination,
-                                  const ImportProgress &progress)
+ImportReport importAccessArchive(const QString &source, const QString &destination,
+                                 const ImportProgress &progress)
 {
-    ImportOutcome outcome;
+    ImportReport report;
+    const auto refuse = [&report](const QString &cause) {
+        report.outcome = Outcome::failure(SQLITE_ERROR, cause);
+        return report;
+    };
     SafeNewFile file(destination);
-    if (const ArchiveError error = file.create()) {
-        outcome.error = lowerFirst(error.text);
-        return outcome;
-    }
+    if (const Outcome error = file.create())
+        return refuse(lowerFirst(error.text));
     const AccessFormat format = checkAccessFile(source);
-    if (!format.ok) {
-        outcome.error = format.problem;
-        return outcome;
-    }
+    if (format.check.failed())
+        return refuse(format.check.text);
 
-    StderrCapture capture; // libmdb's diagnostics become part of the outcome
+    StderrCapture capture; // libmdb's diagnostics become part of the report
     const AccessReadResult read = readInChildProcess(source, file.temporaryPath(), progress);
-    outcome.libmdbNotes = capture.finish();
-    outcome.error = read.error;
-    if (outcome.error.isEmpty())
-        outcome.error = checkImported(file.temporaryPath(), read);
-    if (outcome.error.isEmpty()) {
-        if (const ArchiveError error = file.commit())
-            outcome.error = lowerFirst(error.text);
+    report.libmdbNotes = capture.finish();
+    QString error = read.error;
+    if (error.isEmpty())
+        error = checkImported(file.temporaryPath(), read);
+    if (error.isEmpty()) {
+        if (const Outcome committed = file.commit())
+            error = lowerFirst(committed.text);
     }
-    if (!outcome.error.isEmpty())
-        return outcome;
-    outcome.ok = true;
-    outcome.rows = read.rows;
-    outcome.unlistedRows = read.unlisted;
-    return outcome;
+    if (!error.isEmpty())
+        return refuse(error);
+    report.rows = read.rows;
+    report.unlistedRows = read.unlisted;
+    return report;
 }
 
 } // namespace zelvaro

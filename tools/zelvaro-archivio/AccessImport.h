@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Outcome.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -7,11 +9,11 @@
 
 namespace zelvaro {
 
-// The outcome of bringing table MOV_MAG of an Access archive into a new archive.
-struct ImportOutcome
+// What bringing table MOV_MAG of an Access archive into a new archive did. A failure's text is a
+// sentence to follow a colon.
+struct ImportReport
 {
-    bool ok = false;
-    QString error;           // Italian sentence naming the cause (when !ok)
+    Outcome outcome;
     QStringList libmdbNotes; // what libmdb printed while it read the file, line by line
     qint64 rows = 0;         // rows written (when ok)
     qint64 unlistedRows = 0; // of those, rows with NUM_MOV 0 or below, which the window never lists
@@ -31,8 +33,8 @@ bool accessImportAvailable();
 // nothing is left at `destination` and an existing file there is never touched. libmdb reads in a
 // child process, so that a file damaged enough to crash it only makes the import fail; `progress`
 // (when set) hears from it once the table is open and then every kImportProgressRows rows.
-ImportOutcome importAccessArchive(const QString &source, const QString &destination,
-                                  const ImportProgress &progress = {});
+ImportReport importAccessArchive(const QString &source, const QString &destination,
+                                 const ImportProgress &progress = {});
 
 inline constexpr qint64 kImportProgressRows = 1000;
 

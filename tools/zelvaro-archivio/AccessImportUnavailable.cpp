@@ -8,13 +8,13 @@ bool accessImportAvailable()
     return false;
 }
 
-ImportOutcome importAccessArchive(const QString &, const QString &, const ImportProgress &)
+ImportReport importAccessArchive(const QString &, const QString &, const ImportProgress &)
 {
-    ImportOutcome outcome;
-    outcome.error =
-        QStringLiteral("l'importazione degli archivi Access non è disponibile in questa versione del "
-                       "programma (compilata senza libmdb)");
-    return outcome;
+    ImportReport report;
+    report.outcome =
+        Outcome::failure(1, QStringLiteral("l'importazione degli archivi Access non è disponibile in "
+                                           "questa versione del programma (compilata senza libmdb)"));
+    return report;
 }
 
 } // namespace zelvaro

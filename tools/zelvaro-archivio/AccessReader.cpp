@@ -1,8 +1,9 @@
 #include "AccessReader.h"
 
-#include "ArchiveErrorText.h"
+#include "ArchiveFailure.h"
 #include "MovMagSchema.h"
 #include "SqliteStatement.h"
+#include "Texts.h"
 
 #include <QFile>
 #include <QHash>
@@ -144,7 +145,7 @@ AccessReadResult MdbReader::run()
     if (error.isEmpty())
         error = copyRows();
     if (error.isEmpty()) {
-        if (const ArchiveError closeError = m_db.close())
+        if (const Outcome closeError = m_db.close())
             error = QStringLiteral("errore nella chiusura del nuovo archivio: ") + closeError.text;
     }
     m_result.error = error;
@@ -217,7 +218,7 @@ QString MdbReader::bindColumns()
 
 QString MdbReader::openTemporary()
 {
-    if (const ArchiveError error = m_db.open(m_temporary, SQLITE_OPEN_READWRITE, 0))
+    if (const Outcome error = m_db.open(m_temporary, SQLITE_OPEN_READWRITE, 0))
         return QStringLiteral("errore nella scrittura del nuovo archivio: ") + error.text;
     return {};
 }
@@ -243,7 +244,7 @@ QString MdbReader::copyRows()
     if (rc != SQLITE_OK)
         return sqliteError(rc);
     WriteTransaction transaction(m_db);
-    if (const ArchiveError error = transaction.begin())
+    if (const Outcome error = transaction.begin())
         return QStringLiteral("errore nella scrittura del nuovo archivio: ") + error.text;
     rc = m_db.exec(kCreateMovMag);
     if (rc != SQLITE_OK)

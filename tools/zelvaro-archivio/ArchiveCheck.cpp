@@ -1,7 +1,7 @@
 #include "ArchiveCheck.h"
 
 #include "Archive.h"
-#include "ArchiveErrorText.h"
+#include "ArchiveFailure.h"
 #include "EntryChecks.h"
 #include "FileHead.h"
 #include "SqliteStatement.h"
@@ -93,30 +93,13 @@ CheckReport checkArchive(const QString &path)
 {
     CheckReport report;
     const FileHead head = readFileHead(path);
-    switch (head.kind) {
-    case FileKind::Missing:
-        report.problems.append(QStringLiteral("il file non esiste"));
+    if (const QString problem = fileKindProblem(head, FileKind::Sqlite); !problem.isEmpty()) {
+        report.problems.append(QStringLiteral("il file ") + problem);
         return report;
-    case FileKind::Folder:
-        report.problems.append(QStringLiteral("il percorso indica una cartella"));
-        return report;
-    case FileKind::Unreadable:
-        report.problems.append(QStringLiteral("il file non si può leggere (") + head.error +
-                               QLatin1Char(')'));
-        return report;
-    case FileKind::Access:
-        report.problems.append(
-            QStringLiteral("è un archivio Access: va convertito con \"zelvaro-archivio importa\""));
-        return report;
-    case FileKind::Other:
-        report.problems.append(QStringLiteral("non è un archivio SQLite"));
-        return report;
-    case FileKind::Sqlite:
-        break;
     }
 
     SqliteConnection db;
-    if (const ArchiveError error = db.open(path, SQLITE_OPEN_READONLY, Archive::kBusyTimeoutMs)) {
+    if (const Outcome error = db.open(path, SQLITE_OPEN_READONLY, Archive::kBusyTimeoutMs)) {
         report.problems.append(error.text);
         return report;
     }
@@ -130,7 +113,7 @@ CheckReport checkArchive(const QString &path)
     if (!length.isEmpty())
         report.problems.append(length);
 
-    ArchiveError openError;
+    Outcome openError;
     const std::unique_ptr<Archive> archive = Archive::open(path, &openError, Archive::OpenMode::ReadOnly);
     if (!archive) {
         report.structure = openError.text;
@@ -164,7 +147,7 @@ CheckReport checkArchive(const QString &path)
         });
     if (failure.isEmpty()) {
         // The record as picking its line puts it into the boxes, checked as "Conferma" checks them.
-        const ArchiveError listError = archive->forEachListed([&](const HoursRecord &r) {
+        const Outcome listError = archive->forEachListed([&](const HoursRecord &r) {
             const Refusal refusal = checkEntries(r.numMov, r.oraInizio1, r.oraFine1, r.oraInizio2, r.oraFine2,
                                                  r.oraInizio3, r.oraFine3);
             if (refusal != Refusal::None)

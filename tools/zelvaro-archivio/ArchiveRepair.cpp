@@ -1,10 +1,11 @@
 #include "ArchiveRepair.h"
 
 #include "Archive.h"
-#include "ArchiveErrorText.h"
+#include "ArchiveFailure.h"
 #include "FileHead.h"
 #include "SafeNewFile.h"
 #include "SqliteStatement.h"
+#include "Texts.h"
 
 #include <limits>
 #include <optional>
@@ -64,7 +65,7 @@ RepairOutcome Repair::run()
     if (m_source.isOpen())
         m_source.exec("COMMIT"); // ends the read transaction
     if (error.isEmpty()) {
-        if (const ArchiveError closeError = m_target.close())
+        if (const Outcome closeError = m_target.close())
             error = QStringLiteral("errore nella chiusura del nuovo archivio: ") + closeError.text;
     }
     m_outcome.error = error;
@@ -73,7 +74,7 @@ RepairOutcome Repair::run()
 
 QString Repair::open()
 {
-    if (const ArchiveError error = m_source.open(m_sourcePath, SQLITE_OPEN_READONLY, Archive::kBusyTimeoutMs))
+    if (const Outcome error = m_source.open(m_sourcePath, SQLITE_OPEN_READONLY, Archive::kBusyTimeoutMs))
         return QStringLiteral("impossibile aprire ") + quoted(m_sourcePath) + QStringLiteral(": ") +
                lowerFirst(error.text);
     // One read transaction: the rows come from one state of the file even while the program runs.
@@ -81,7 +82,7 @@ QString Repair::open()
     if (rc != SQLITE_OK)
         return QStringLiteral("impossibile leggere ") + quoted(m_sourcePath) + QStringLiteral(": ") +
                lowerFirst(m_source.failure(rc).text);
-    if (const ArchiveError error = checkMovMagSchema(m_source))
+    if (const Outcome error = checkMovMagSchema(m_source))
         return QStringLiteral("impossibile leggere la struttura di ") + quoted(m_sourcePath) +
                QStringLiteral(": ") + lowerFirst(error.text);
     {
@@ -114,7 +115,7 @@ QString Repair::open()
     if (m_read->prepareResult() != SQLITE_OK)
         return QStringLiteral("impossibile leggere ") + quoted(m_sourcePath) + QStringLiteral(": ") +
                lowerFirst(m_source.failure(m_read->prepareResult()).text);
-    if (const ArchiveError error = m_target.open(m_temporary, SQLITE_OPEN_READWRITE, Archive::kBusyTimeoutMs))
+    if (const Outcome error = m_target.open(m_temporary, SQLITE_OPEN_READWRITE, Archive::kBusyTimeoutMs))
         return QStringLiteral("errore nella scrittura del nuovo archivio: ") + error.text;
     return {};
 }
@@ -122,7 +123,7 @@ QString Repair::open()
 QString Repair::copyAll()
 {
     WriteTransaction transaction(m_target);
-    if (const ArchiveError error = transaction.begin())
+    if (const Outcome error = transaction.begin())
         return QStringLiteral("errore nella scrittura del nuovo archivio: ") + error.text;
     int rc = m_target.exec(kCreateMovMag);
     if (rc != SQLITE_OK)
@@ -275,23 +276,8 @@ QString Repair::rangeText(qint64 from, qint64 to) const
 
 QString sourceProblem(const QString &source)
 {
-    const FileHead head = readFileHead(source);
-    switch (head.kind) {
-    case FileKind::Missing:
-        return quoted(source) + QStringLiteral(" non esiste");
-    case FileKind::Folder:
-        return quoted(source) + QStringLiteral(" è una cartella");
-    case FileKind::Unreadable:
-        return quoted(source) + QStringLiteral(" non si può leggere (") + head.error + QLatin1Char(')');
-    case FileKind::Access:
-        return quoted(source) + QStringLiteral(" è un archivio Access: va portato in un archivio nuovo con "
-                                               "\"zelvaro-archivio importa\"");
-    case FileKind::Other:
-        return quoted(source) + QStringLiteral(" non è un archivio SQLite");
-    case FileKind::Sqlite:
-        break;
-    }
-    return {};
+    const QString problem = fileKindProblem(readFileHead(source), FileKind::Sqlite);
+    return problem.isEmpty() ? problem : quoted(source) + QLatin1Char(' ') + problem;
 }
 
 } // namespace
@@ -300,7 +286,7 @@ RepairOutcome repairArchive(const QString &source, const QString &destination)
 {
     RepairOutcome outcome;
     SafeNewFile file(destination);
-    if (const ArchiveError error = file.create()) {
+    if (const Outcome error = file.create()) {
         outcome.error = lowerFirst(error.text);
         return outcome;
     }
@@ -310,7 +296,7 @@ RepairOutcome repairArchive(const QString &source, const QString &destination)
     outcome = Repair(source, file.temporaryPath()).run();
     if (!outcome.error.isEmpty())
         return outcome;
-    ArchiveError error;
+    Outcome error;
     if (!Archive::open(file.temporaryPath(), &error, Archive::OpenMode::ReadOnly))
         outcome.error = QStringLiteral("il nuovo archivio non si apre: ") + lowerFirst(error.text);
     else if ((error = file.commit()))

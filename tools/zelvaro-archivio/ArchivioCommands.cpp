@@ -3,12 +3,13 @@
 #include "AccessImport.h"
 #include "Archive.h"
 #include "ArchiveCheck.h"
-#include "ArchiveErrorText.h"
+#include "ArchiveFailure.h"
 #include "ArchiveRepair.h"
 #include "CsvFile.h"
 #include "HoursExport.h"
 #include "HoursSummary.h"
 #include "SummaryCsv.h"
+#include "Texts.h"
 #include "ToolTexts.h"
 
 #include <QCoreApplication>
@@ -180,7 +181,7 @@ bool isHelp(const QString &word)
 int crea(const QStringList &args, QIODevice &out, QIODevice &err)
 {
     const QString &path = args.at(0);
-    const ArchiveError error = Archive::create(path);
+    const Outcome error = Archive::create(path);
     if (error.failed())
         return fail(err, QStringLiteral("archivio ") + quoted(path) + QStringLiteral(" non creato: ") +
                              lowerFirst(error.text));
@@ -212,12 +213,12 @@ int importa(const QStringList &options, QIODevice &out, QIODevice &err)
     const QString &destination = args.at(1);
     QElapsedTimer timer;
     timer.start();
-    const ImportOutcome outcome = importAccessArchive(
+    const ImportReport outcome = importAccessArchive(
         source, destination, progress ? ImportProgress(writeImportProgress) : ImportProgress());
     const qint64 elapsed = timer.elapsed();
-    if (!outcome.ok) {
+    if (outcome.outcome.failed()) {
         QString message =
-            QStringLiteral("importazione non eseguita, nessun archivio creato: ") + outcome.error;
+            QStringLiteral("importazione non eseguita, nessun archivio creato: ") + outcome.outcome.text;
         for (const QString &note : outcome.libmdbNotes)
             message += QStringLiteral("\n  libmdb: ") + note;
         return fail(err, message);
@@ -243,7 +244,7 @@ int importa(const QStringList &options, QIODevice &out, QIODevice &err)
 // Opens the archive for reading; on failure reports it and returns null.
 std::unique_ptr<Archive> openForReading(const QString &path, QIODevice &err)
 {
-    ArchiveError error;
+    Outcome error;
     std::unique_ptr<Archive> archive = Archive::open(path, &error, Archive::OpenMode::ReadOnly);
     if (!archive)
         fail(err, QStringLiteral("impossibile aprire l'archivio ") + quoted(path) + QStringLiteral(": ") +
@@ -251,7 +252,7 @@ std::unique_ptr<Archive> openForReading(const QString &path, QIODevice &err)
     return archive;
 }
 
-int readFailure(QIODevice &err, const QString &path, const ArchiveError &error)
+int readFailure(QIODevice &err, const QString &path, const Outcome &error)
 {
     return fail(err, readFailureText(path, error));
 }
@@ -266,8 +267,8 @@ int writeCsv(const QByteArray &csv, const QString &target, const QString &done, 
             return fail(err, QStringLiteral("impossibile scrivere sullo standard output"));
         return kExitOk;
     }
-    if (const QString failure = writeCsvFile(target, csv); !failure.isEmpty())
-        return fail(err, lowerFirst(failure));
+    if (const Outcome written = writeCsvFile(target, csv))
+        return fail(err, lowerFirst(written.text));
     writeLine(out, done);
     return kExitOk;
 }
@@ -279,7 +280,7 @@ int esporta(const QStringList &args, QIODevice &out, QIODevice &err)
     if (!archive)
         return kExitFailure;
     QList<ExportRow> rows;
-    if (const ArchiveError error = collectExportRows(*archive, &rows); error.failed())
+    if (const Outcome error = collectExportRows(*archive, &rows); error.failed())
         return readFailure(err, path, error);
     archive->close();
     return writeCsv(exportCsv(rows), args.value(1), exportDoneText(rows.size(), args.value(1)), out, err);
@@ -296,7 +297,7 @@ int riepilogo(const QStringList &options, QIODevice &out, QIODevice &err)
     if (!archive)
         return kExitFailure;
     HoursSummary summary;
-    if (const ArchiveError error = summarizeArchive(*archive, &summary); error.failed())
+    if (const Outcome error = summarizeArchive(*archive, &summary); error.failed())
         return readFailure(err, path, error);
     archive->close();
     const qsizetype groups = weeks ? summary.weeks.size() : summary.months.size();
@@ -364,7 +365,7 @@ int copia(const QStringList &args, QIODevice &out, QIODevice &err)
     const QString &destination = args.at(1);
     QElapsedTimer timer;
     timer.start();
-    ArchiveError error;
+    Outcome error;
     const std::unique_ptr<Archive> archive = Archive::open(source, &error, Archive::OpenMode::ReadOnly);
     if (!archive)
         return fail(err, backupFailureText(QStringLiteral("impossibile aprire l'archivio ") + quoted(source) +
@@ -433,7 +434,7 @@ int runArchivio(const QStringList &arguments, QIODevice &out, QIODevice &err)
         if (words > command.maxArguments)
             return usageError(err, name, QStringLiteral("troppi argomenti per \"") + name + QLatin1Char('"'));
         if (name == QLatin1String("importa") && !accessImportAvailable())
-            return fail(err, importAccessArchive(QString(), QString()).error);
+            return fail(err, importAccessArchive(QString(), QString()).outcome.text);
         return command.run(args, out, err);
     }
     return usageError(err, QString(), QStringLiteral("comando sconosciuto \"") + name + QLatin1Char('"'));

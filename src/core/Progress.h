@@ -1,10 +1,6 @@
 #pragma once
 
-#include "ArchiveError.h"
-
-#include <QString>
-
-#include <sqlite3.h>
+#include <QtGlobal>
 
 namespace zelvaro {
 
@@ -23,19 +19,6 @@ public:
 inline bool goOn(Progress *progress, qint64 done, qint64 total)
 {
     return progress == nullptr || progress->step(done, total);
-}
-
-// What a piece of work that returns an ArchiveError returns when the user cancelled it: SQLite's
-// own code for an interrupted operation, which the program never causes otherwise. Not a failure
-// to report.
-inline ArchiveError cancelledByUser()
-{
-    return ArchiveError{SQLITE_INTERRUPT, QStringLiteral("Operazione annullata")};
-}
-
-inline bool wasCancelled(const ArchiveError &error)
-{
-    return error.code == SQLITE_INTERRUPT;
 }
 
 } // namespace zelvaro

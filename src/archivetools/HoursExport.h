@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ArchiveError.h"
 #include "HoursRecord.h"
+#include "Outcome.h"
 
 #include <QByteArray>
 #include <QList>
@@ -26,8 +26,8 @@ struct ExportRow
 // Every record the window lists (NUM_MOV above 0, in number order), computed by the pass the list
 // fill uses, the running total starting from 0. A day whose period 1 is incomplete adds nothing and
 // gets no day total of its own. `progress` (may be null) hears of every row; when it cancels, the
-// rows are dropped and cancelledByUser() is returned.
-ArchiveError collectExportRows(Archive &archive, QList<ExportRow> *rows, Progress *progress = nullptr);
+// rows are dropped and Outcome::cancelledByUser() is returned.
+Outcome collectExportRows(Archive &archive, QList<ExportRow> *rows, Progress *progress = nullptr);
 
 // The header names, in the order of the exported fields.
 QStringList exportHeader();

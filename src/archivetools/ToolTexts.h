@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ArchiveError.h"
+#include "Outcome.h"
 
 #include <QString>
 
@@ -16,15 +16,12 @@ QString secondsText(qint64 milliseconds);
 QString exportDoneText(qsizetype rows, const QString &target);
 
 // "errore nella lettura di «path»: " and the cause.
-QString readFailureText(const QString &path, const ArchiveError &error);
+QString readFailureText(const QString &path, const Outcome &error);
 
 // "copia non eseguita, nessun file creato: " and the cause.
 QString backupFailureText(const QString &cause);
 
 // "Copiato l'archivio «source» in «destination» in 0,05 s".
 QString backupDoneText(const QString &source, const QString &destination, qint64 milliseconds);
-
-// The sentence with its first letter in capital, to stand alone in a message box.
-QString upperFirst(const QString &text);
 
 } // namespace zelvaro

@@ -48,7 +48,7 @@ private:
     void cmdESPORTA_CSV_Click();
     // What the window says once a document has gone to the printer or failed.
     void reportPrintResult(const PrintResult &result, const PrintDocument &document);
-    void report(int code, const QString &text);
+    void report(const Outcome &failure);
 
     Archive &m_archive;
     Services m_services;

@@ -3,8 +3,8 @@
 #include "Archive.h"
 #include "CsvFile.h"
 #include "ErrorReport.h"
-#include "QtLinePrinter.h"
 #include "SummaryCsv.h"
+#include "Texts.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -23,14 +23,7 @@ namespace {
 
 constexpr int kYearRole = Qt::UserRole;
 constexpr int kMonthRole = Qt::UserRole + 1; // -1 on a year's line, 0 on "Data non valida"
-// The error number of a file that cannot be written, as for the PDF of a printout.
-constexpr int kFileErrorCode = kPdfFileErrorCode;
 constexpr int kDayColumns = 10;
-
-QString quotedPath(const QString &path)
-{
-    return QStringLiteral("«") + path + QStringLiteral("»");
-}
 
 QTreeWidgetItem *periodItem(const QString &name, const PeriodTotals &t, int year, int month)
 {
@@ -77,7 +70,8 @@ PrintDocument timesheetDocument(const SheetKey &key)
     const QString month = QStringLiteral("%1").arg(key.month, 2, 10, QLatin1Char('0'));
     const QString year = QString::number(key.year);
     return {QStringLiteral("ZELVARO - foglio ore ") + month + QLatin1Char('/') + year,
-            QStringLiteral("ZELVARO_foglio_") + year + QLatin1Char('_') + month, QStringLiteral("il foglio ore")};
+            QStringLiteral("ZELVARO_foglio_") + year + QLatin1Char('_') + month,
+            QStringLiteral("il foglio ore")};
 }
 
 RiepilogoWindow::RiepilogoWindow(Archive &archive, const Services &services, LinePrinter &printer,
@@ -168,10 +162,10 @@ void RiepilogoWindow::reload()
 {
     m_services.pointer->setBusy(true);
     HoursSummary summary;
-    const ArchiveError error = summarizeArchive(m_archive, &summary);
+    const Outcome error = summarizeArchive(m_archive, &summary);
     m_services.pointer->setBusy(false);
     if (error.failed()) {
-        report(error.code, error.text);
+        report(error);
         return;
     }
     fillTree(summary);
@@ -228,10 +222,10 @@ void RiepilogoWindow::choose(QTreeWidgetItem *item)
     }
     m_services.pointer->setBusy(true);
     Sheet sheet;
-    const ArchiveError error = collectSheet(m_archive, *key, &sheet);
+    const Outcome error = collectSheet(m_archive, *key, &sheet);
     m_services.pointer->setBusy(false);
     if (error.failed()) {
-        report(error.code, error.text);
+        report(error);
         return;
     }
     m_sheet = std::move(sheet);
@@ -298,16 +292,17 @@ void RiepilogoWindow::cmdSTAMPA_FOGLIO_Click()
         result = m_printer.endDocument(document, progress.get());
     }
     m_services.pointer->setBusy(false);
-    if (!result.cancelled)
+    if (!result.cancelled())
         reportPrintResult(result, document);
 }
 
 void RiepilogoWindow::reportPrintResult(const PrintResult &result, const PrintDocument &document)
 {
     if (result.failed())
-        report(result.code, result.text);
+        report(result);
     else if (const QString notice = printNotice(result, document); !notice.isEmpty())
-        m_services.messages->show(notice, QString(), MessageBoxService::Icon::None, MessageBoxService::Buttons::Ok);
+        m_services.messages->show(notice, QString(), MessageBoxService::Icon::None,
+                                  MessageBoxService::Buttons::Ok);
 }
 
 void RiepilogoWindow::cmdESPORTA_CSV_Click()
@@ -320,36 +315,34 @@ void RiepilogoWindow::cmdESPORTA_CSV_Click()
     if (path.isEmpty())
         return;
     // Refused before the archive is read, with the words of "zelvaro-archivio riepilogo".
-    if (const QString refusal = csvTargetRefusal(path); !refusal.isEmpty()) {
-        report(kFileErrorCode, refusal);
+    if (const Outcome refusal = csvTargetRefusal(path)) {
+        report(refusal);
         return;
     }
     m_services.pointer->setBusy(true);
     HoursSummary summary;
-    ArchiveError error;
+    Outcome error;
     {
         const std::unique_ptr<Progress> progress =
             beginProgress(m_services, QStringLiteral("Esportazione del riepilogo ore in corso…"));
         error = summarizeArchive(m_archive, &summary, progress.get());
     }
-    const QString failure =
-        error.failed() ? QString() : writeCsvFile(path, summaryCsv(summary, SummaryRows::Months));
+    if (!error.failed())
+        error = writeCsvFile(path, summaryCsv(summary, SummaryRows::Months));
     m_services.pointer->setBusy(false);
-    if (wasCancelled(error))
+    if (error.cancelled())
         return;
     if (error.failed())
-        report(error.code, error.text);
-    else if (!failure.isEmpty())
-        report(kFileErrorCode, failure);
+        report(error);
     else
-        m_services.messages->show(QStringLiteral("Il riepilogo ore è stato salvato in ") + quotedPath(path),
+        m_services.messages->show(QStringLiteral("Il riepilogo ore è stato salvato in ") + quoted(path),
                                   QString(), MessageBoxService::Icon::Information,
                                   MessageBoxService::Buttons::Ok);
 }
 
-void RiepilogoWindow::report(int code, const QString &text)
+void RiepilogoWindow::report(const Outcome &failure)
 {
-    PendingError pending{code, text};
+    PendingError pending{failure.code, failure.text};
     SEGNALA_ERRORE(pending, *m_services.messages);
 }
 

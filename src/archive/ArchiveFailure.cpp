@@ -1,4 +1,4 @@
-#include "ArchiveErrorText.h"
+#include "ArchiveFailure.h"
 
 #include <sqlite3.h>
 
@@ -68,7 +68,7 @@ QString sqliteCauseText(int resultCode)
     }
 }
 
-ArchiveError sqliteFailure(sqlite3 *db, int resultCode)
+Outcome sqliteFailure(sqlite3 *db, int resultCode)
 {
     int code = resultCode;
     const char *message = nullptr;
@@ -83,7 +83,7 @@ ArchiveError sqliteFailure(sqlite3 *db, int resultCode)
     }
     if (message == nullptr)
         message = sqlite3_errstr(resultCode);
-    ArchiveError error;
+    Outcome error;
     error.code = resultCode & 0xff;
     if (error.code == SQLITE_OK) // a failure must never read as success
         error.code = SQLITE_ERROR;
@@ -93,19 +93,9 @@ ArchiveError sqliteFailure(sqlite3 *db, int resultCode)
     return error;
 }
 
-ArchiveError archiveFailure(int code, const QString &text)
+Outcome archiveFailure(int code, const QString &text)
 {
-    return ArchiveError{code, text};
-}
-
-QString quoted(const QString &path)
-{
-    return QStringLiteral("«") + path + QStringLiteral("»");
-}
-
-QString lowerFirst(const QString &text)
-{
-    return text.isEmpty() ? text : text.left(1).toLower() + text.mid(1);
+    return Outcome{code, text};
 }
 
 } // namespace zelvaro

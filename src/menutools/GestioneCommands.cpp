@@ -1,10 +1,11 @@
 #include "GestioneCommands.h"
 
 #include "Archive.h"
-#include "ArchiveErrorText.h"
+#include "ArchiveFailure.h"
 #include "ConfigurationFile.h"
 #include "CsvFile.h"
 #include "HoursExport.h"
+#include "Texts.h"
 #include "ToolTexts.h"
 
 #include <QDir>
@@ -62,26 +63,26 @@ void GestioneCommands::esportaCsv()
         QStringLiteral("File CSV (*.csv)"));
     if (target.isEmpty())
         return;
-    if (const QString refusal = csvTargetRefusal(target); !refusal.isEmpty()) {
-        show(refusal, Icon::Warning);
+    if (const Outcome refusal = csvTargetRefusal(target)) {
+        show(refusal.text, Icon::Warning);
         return;
     }
     m_services.pointer->setBusy(true);
     QList<ExportRow> rows;
-    ArchiveError error;
+    Outcome error;
     {
         const std::unique_ptr<Progress> progress =
             beginProgress(m_services, QStringLiteral("Esportazione delle ore in CSV in corso…"));
         error = collectExportRows(m_archive, &rows, progress.get());
     }
-    const QString failure = error.failed() ? QString() : writeCsvFile(target, exportCsv(rows));
+    const Outcome written = error.failed() ? Outcome() : writeCsvFile(target, exportCsv(rows));
     m_services.pointer->setBusy(false);
-    if (wasCancelled(error))
+    if (error.cancelled())
         return;
     if (error.failed())
         show(upperFirst(readFailureText(m_archive.path(), error)), Icon::Warning);
-    else if (!failure.isEmpty())
-        show(failure, Icon::Warning);
+    else if (written.failed())
+        show(written.text, Icon::Warning);
     else
         show(exportDoneText(rows.size(), target), Icon::Information);
 }
@@ -100,7 +101,7 @@ void GestioneCommands::copiaDiSicurezza()
     m_services.pointer->setBusy(true);
     QElapsedTimer timer;
     timer.start();
-    const ArchiveError error = m_archive.backupTo(destination);
+    const Outcome error = m_archive.backupTo(destination);
     const qint64 elapsed = timer.elapsed();
     m_services.pointer->setBusy(false);
     if (error.failed())
@@ -212,10 +213,9 @@ GestioneCommands::ToolRun GestioneCommands::runImport(const QString &source, con
 
 void GestioneCommands::useFromNextStart(const QString &newArchive)
 {
-    const QString cause = replaceConfigurationLine(m_configurationPath, newArchive);
-    if (!cause.isEmpty())
+    if (const Outcome rewritten = replaceConfigurationLine(m_configurationPath, newArchive))
         show(QStringLiteral("Il nuovo archivio ") + quoted(newArchive) +
-                 QStringLiteral(" non sarà usato al prossimo avvio: ") + cause,
+                 QStringLiteral(" non sarà usato al prossimo avvio: ") + rewritten.text,
              Icon::Warning);
     else
         show(QStringLiteral("Il file di configurazione ") + quoted(m_configurationPath) +

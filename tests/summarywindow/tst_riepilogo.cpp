@@ -50,7 +50,7 @@ private slots:
         m_temp->insert(4, u"9"_s, u"3"_s, y, {u"8"_s, u"12"_s});
         m_temp->insert(5, u"2"_s, u"3"_s, y, {u"18"_s, u"19"_s});
         m_temp->insert(6, u"31"_s, u"4"_s, y, {u"8"_s, u"9"_s});
-        ArchiveError error;
+        Outcome error;
         m_archive = Archive::open(m_temp->path(), &error);
         QVERIFY2(m_archive, qPrintable(error.text));
         m_window = std::make_unique<RiepilogoWindow>(*m_archive, m_fakes->services(), m_printer);
@@ -113,9 +113,9 @@ private slots:
         QCOMPARE(lines.value(12), u"Giorni lavorati: 2"_s);
         const QString pdf = u"/tmp/ZELVARO_foglio_2026_03_20260310_180000.pdf"_s;
         m_fakes->messages.expectOk(3);
-        m_printer.result = PrintResult{0, {}, pdf};
+        m_printer.result = PrintResult{{}, pdf};
         m_ui.click(u"cmdSTAMPA_FOGLIO"_s);
-        m_printer.result = PrintResult{kPrinterErrorCode, u"La stampante non risponde"_s, {}};
+        m_printer.result = PrintResult{{kPrinterErrorCode, u"La stampante non risponde"_s}};
         m_ui.click(u"cmdSTAMPA_FOGLIO"_s);
 
         const QString csv = m_temp->folder() + u"/r.csv"_s;

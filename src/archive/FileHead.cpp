@@ -22,6 +22,31 @@ bool startsWithMagic(const QByteArray &head, const char *magic, qsizetype offset
 
 } // namespace
 
+QString fileKindProblem(const FileHead &head, FileKind wanted)
+{
+    Q_ASSERT(wanted == FileKind::Sqlite || wanted == FileKind::Access);
+    if (head.kind == wanted)
+        return {};
+    switch (head.kind) {
+    case FileKind::Missing:
+        return QStringLiteral("non esiste");
+    case FileKind::Folder:
+        return QStringLiteral("è una cartella");
+    case FileKind::Unreadable:
+        return QStringLiteral("non si può leggere (") + head.error + QLatin1Char(')');
+    case FileKind::Access:
+        return QStringLiteral(
+            "è un archivio Access: deve essere convertito con \"zelvaro-archivio importa\"");
+    case FileKind::Sqlite:
+        return QStringLiteral("è già un archivio SQLite: Zelvaro lo apre così com'è, non va importato");
+    case FileKind::Other:
+        break;
+    }
+    return wanted == FileKind::Sqlite ? QStringLiteral("non è un archivio SQLite")
+                                      : QStringLiteral("non è un archivio Access (Jet): manca la firma "
+                                                       "\"Standard Jet DB\" all'inizio del file");
+}
+
 FileHead readFileHead(const QString &path)
 {
     FileHead head;

@@ -1,31 +1,8 @@
 #include "SummaryCsv.h"
 
-#include <QRegularExpression>
+#include "CsvFile.h"
 
 namespace zelvaro {
-
-QByteArray csvField(const QString &text)
-{
-    // A spreadsheet evaluates a cell that begins like a formula: an apostrophe keeps it text.
-    static const QRegularExpression plainNumber(QStringLiteral("^[+-]?[0-9]+([.,][0-9]+)?$"));
-    const bool formulaLike = !text.isEmpty() && QStringLiteral("=+-@\t\r").contains(text.front()) &&
-                             !plainNumber.match(text).hasMatch();
-    QByteArray bytes = formulaLike ? "'" + text.toUtf8() : text.toUtf8();
-    if (!bytes.contains(';') && !bytes.contains('"') && !bytes.contains('\r') && !bytes.contains('\n'))
-        return bytes;
-    bytes.replace('"', "\"\"");
-    return '"' + bytes + '"';
-}
-
-void appendCsvLine(QByteArray &csv, const QStringList &fields)
-{
-    for (qsizetype i = 0; i < fields.size(); ++i) {
-        if (i > 0)
-            csv += ';';
-        csv += csvField(fields.at(i));
-    }
-    csv += "\r\n";
-}
 
 namespace {
 

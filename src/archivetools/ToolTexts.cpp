@@ -1,6 +1,7 @@
 #include "ToolTexts.h"
 
-#include "ArchiveErrorText.h"
+#include "ArchiveFailure.h"
+#include "Texts.h"
 
 namespace zelvaro {
 
@@ -17,7 +18,7 @@ QString exportDoneText(qsizetype rows, const QString &target)
            quoted(target);
 }
 
-QString readFailureText(const QString &path, const ArchiveError &error)
+QString readFailureText(const QString &path, const Outcome &error)
 {
     return QStringLiteral("errore nella lettura di ") + quoted(path) + QStringLiteral(": ") +
            lowerFirst(error.text);
@@ -32,11 +33,6 @@ QString backupDoneText(const QString &source, const QString &destination, qint64
 {
     return QStringLiteral("Copiato l'archivio ") + quoted(source) + QStringLiteral(" in ") +
            quoted(destination) + QStringLiteral(" in ") + secondsText(milliseconds);
-}
-
-QString upperFirst(const QString &text)
-{
-    return text.isEmpty() ? text : text.front().toUpper() + text.mid(1);
 }
 
 } // namespace zelvaro

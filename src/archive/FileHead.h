@@ -18,4 +18,9 @@ struct FileHead
 // Reads at most the first 32 bytes of `path`; never changes the file.
 FileHead readFileHead(const QString &path);
 
+// Why the file `head` describes cannot be read as an archive of the kind `wanted` (Sqlite or
+// Access), in words that follow the file's name: "non esiste", "è una cartella", "è un archivio
+// Access: deve essere convertito con …". Empty when it is one.
+QString fileKindProblem(const FileHead &head, FileKind wanted);
+
 } // namespace zelvaro

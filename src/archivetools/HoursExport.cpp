@@ -1,20 +1,20 @@
 #include "HoursExport.h"
 
 #include "ComputedDays.h"
+#include "CsvFile.h"
 #include "HoursSummary.h"
 #include "Progress.h"
-#include "SummaryCsv.h"
 
 #include <cmath>
 
 namespace zelvaro {
 
-ArchiveError collectExportRows(Archive &archive, QList<ExportRow> *rows, Progress *progress)
+Outcome collectExportRows(Archive &archive, QList<ExportRow> *rows, Progress *progress)
 {
     rows->clear();
     bool going = true;
     // The pass cannot be stopped halfway: once cancelled, the rows left are only read past.
-    const ArchiveError error = forEachComputedDay(archive, [&](const ComputedDay &day) {
+    const Outcome error = forEachComputedDay(archive, [&](const ComputedDay &day) {
         if (!going)
             return;
         ExportRow row;
@@ -32,7 +32,7 @@ ArchiveError collectExportRows(Archive &archive, QList<ExportRow> *rows, Progres
     if (error.failed() || going)
         return error;
     rows->clear();
-    return cancelledByUser();
+    return Outcome::cancelledByUser();
 }
 
 QStringList exportHeader()

@@ -63,7 +63,7 @@ private slots:
         m_temp->insert(2, u"3"_s, u"3"_s, u"2026"_s, {u"8.30"_s, u"12.30"_s, u"13.30"_s, u"17.30"_s});
         m_temp->insert(3, u"4"_s, u"3"_s, u"2026"_s, {u"9"_s, u"10"_s});
         m_fakes = std::make_unique<FakeServices>();
-        ArchiveError error;
+        Outcome error;
         m_archive = Archive::open(m_temp->path(), &error);
         QVERIFY2(m_archive, qPrintable(error.text));
         m_ini = m_temp->folder() + u"/ZELVARO.INI"_s;
@@ -202,7 +202,7 @@ private slots:
         QVERIFY(before == "-" || writeBytes(ini, before));
         struct stat old = {}, written = {};
         ::stat(QFile::encodeName(ini).constData(), &old);
-        QCOMPARE(replaceConfigurationLine(ini, path).isEmpty(), !refused);
+        QCOMPARE(replaceConfigurationLine(ini, path).failed(), refused);
         QCOMPARE(readBytes(ini), after);
         ::stat(QFile::encodeName(ini).constData(), &written);
         QCOMPARE(written.st_ino == old.st_ino, refused);
