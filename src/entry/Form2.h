@@ -64,6 +64,8 @@ private:
         QString numero, anno, mese, giorno, note;
     };
 
+    // Form2Layout.cpp: the window and its controls as the design lays them out.
+    void buildWindow();
     void buildControls();
     QLabel *addLabel(const char *name, const QString &caption, int left, int top, int width, int height);
     QLineEdit *addBox(const char *name, QLabel *label, int left, int top, int width, int height);
