@@ -334,7 +334,7 @@ private slots:
         QTest::addColumn<QString>("row");
         // clang-format off
         QTest::newRow("worked before the contract") << "31/03/2025" << "| - | - | no 0 0 0 0 -135";
-        QTest::newRow("recupero not credited") << "10/04/2025" << "| 480 | recupero 480 | yes 0 0 480 -480 -625";
+        QTest::newRow("recupero") << "10/04/2025" << "| 480 | recupero 480 | yes 0 0 480 -480 -625";
         QTest::newRow("part time from a Wednesday") << "16/04/2025" << "| 240 | - | yes 240 0 240 0 -505";
         QTest::newRow("Easter Monday") << "21/04/2025" << "Lunedì dell'Angelo | 240 | - | yes 0 0 0 0 -445";
         QTest::newRow("patron day") << "23/04/2025" << "Santo patrono | 240 | - | yes 0 0 0 0 -685";
