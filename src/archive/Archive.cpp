@@ -1,6 +1,7 @@
 #include "Archive.h"
 
 #include "ArchiveFailure.h"
+#include "BalanceTables.h"
 #include "FileHead.h"
 #include "SafeNewFile.h"
 #include "SqliteConnection.h"
@@ -248,6 +249,8 @@ std::unique_ptr<Archive> Archive::open(const QString &path, Outcome *error, Open
                               busyTimeoutMs);
     if (!error->failed())
         *error = checkMovMagSchema(*connection);
+    if (!error->failed())
+        *error = checkLayoutVersion(*connection);
     // A damaged file takes writes that later reads cannot find, and a retry doubles them: it is
     // refused before any window works on it.
     if (!error->failed())

@@ -44,7 +44,8 @@ public:
     // for an empty path, a missing file, a file that is not SQLite, an Access/Jet file (which must
     // be converted with "zelvaro-archivio importa"), a missing MOV_MAG or column, a file that
     // SQLite's quick check finds damaged (SQLITE_CORRUPT, naming "zelvaro-archivio verifica" and
-    // "ripara"), or a file locked beyond `busyTimeoutMs` (>= 0), the wait of every later operation
+    // "ripara"), a file from a newer Zelvaro (its layout version above kArchiveLayoutVersion, never
+    // written), or a file locked beyond `busyTimeoutMs` (>= 0), the wait of every later operation
     // too. A write-protected file opens for reading only.
     static std::unique_ptr<Archive> open(const QString &path, Outcome *error,
                                          OpenMode mode = OpenMode::ReadWrite,
@@ -95,6 +96,7 @@ public:
     Outcome backupTo(const QString &destination);
 
 private:
+    friend class BalanceTables; // the tables of the balance beside MOV_MAG, on the same connection
     Archive(std::unique_ptr<SqliteConnection> connection, const QString &path, int busyTimeoutMs);
     Outcome writeFailure(int resultCode, const QString &outcome) const;
     bool journalLeft() const;

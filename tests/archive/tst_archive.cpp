@@ -141,6 +141,8 @@ private slots:
         QVERIFY(writeBytes(at("empty.mdb"), "") &&
                 writeBytes(at("page2.mdb"), QByteArray(archive).replace(4096, 1, "B")));
         QVERIFY(SqlFile(at("nota.mdb")).exec(QString(kCreateMovMag).replace("NOTE TEXT", "NOTA TEXT")));
+        QVERIFY(writeBytes(at("newer.mdb"), archive) &&
+                SqlFile(at("newer.mdb")).exec("PRAGMA user_version = 2"));
         QVERIFY(QFile::link(at("b.mdb"), at("loop.mdb")) && QFile::link(at("loop.mdb"), at("b.mdb")));
         m_fixtureLock = lock(at("locked.mdb"));
         const auto row = [](const char *name, const QString &path, int code, const char *fragment) {
@@ -161,6 +163,10 @@ private slots:
             "danneggiato: controllarlo con \"zelvaro-archivio verifica\" e salvarne le righe leggibili in un "
             "archivio nuovo con \"zelvaro-archivio ripara\"");
         row("symbolic link loop", at("loop.mdb"), SQLITE_CANTOPEN, "ciclo di collegamenti simbolici");
+        row("layout of a newer Zelvaro", at("newer.mdb"), SQLITE_CANTOPEN,
+            "L'archivio è stato creato da una versione più recente di Zelvaro (versione 2 del formato; "
+            "questa "
+            "versione di Zelvaro arriva alla 1): non viene aperto");
     }
     void openFailure()
     {
