@@ -1,5 +1,6 @@
 #include "Archive.h"
 #include "ArchivioCommands.h"
+#include "BalanceSchema.h"
 #include "FaultVfs.h"
 #include "Files.h"
 #include "TempArchive.h"
@@ -146,6 +147,59 @@ private slots:
         row("riepilogo: the option does not count as an argument",
             "riepilogo --settimane @ZELVARO_97.mdb @ZELVARO_97.mdb", 1,
             "è un archivio: non viene sovrascritto");
+        // Without the tables of the balance: nothing is written by reading them.
+        row("orario: none listed", "orario @ZELVARO_97.mdb", 0, "Nessun orario contrattuale in «");
+        row("saldo: no contract hours", "saldo @ZELVARO_97.mdb", 1, "nessun orario contrattuale in «");
+        row("impostazioni: none stored", "impostazioni @ZELVARO_97.mdb", 0,
+            "Nome: (non indicato)\nDatore di lavoro: (non indicato)\nSanto patrono: (nessuno)\n"
+            "Saldo iniziale: 0.00\n");
+        // SALDO.mdb: 8 hours Monday to Friday from Monday 1 March 2004, ferie on the 3rd.
+        row("orario: a day that does not exist", "orario @SALDO.mdb 31/02/2004 8 8 8 8 8 0 0", 2,
+            "data «31/02/2004» non valida: le date si scrivono GG/MM/AAAA");
+        row("orario: minutes past 59", "orario @SALDO.mdb 01/03/2004 8 8 8 8 7.60 0 0", 2,
+            "ore «7.60» del venerdì non valide: si scrivono H o H.MM, con MM da 00 a 59, fino a 24.00");
+        row("orario: a sign on a weekday", "orario @SALDO.mdb 01/03/2004 -8 8 8 8 8 0 0", 2,
+            "ore «-8» del lunedì non valide");
+        row("orario: past a whole day", "orario @SALDO.mdb 01/03/2004 8 24.01 8 8 8 0 0", 2,
+            "ore «24.01» del martedì non valide");
+        row("orario: a decimal comma", "orario @SALDO.mdb 01/03/2004 8 8 7,30 8 8 0 0", 2,
+            "ore «7,30» del mercoledì non valide");
+        row("orario: a weekday missing", "orario @SALDO.mdb 01/03/2004 8 8 8 8 8 0", 2,
+            "argomenti mancanti per \"orario\"");
+        row("orario: no entry to remove", "orario @SALDO.mdb --togli 02/03/2004", 2,
+            "nessun orario contrattuale dal 02/03/2004 in «");
+        row("orario: an unknown option", "orario @SALDO.mdb --via 01/03/2004", 2,
+            "opzione sconosciuta \"--via\"");
+        row("assenza: an unknown type", "assenza @SALDO.mdb vacanza 02/03/2004", 2,
+            "tipo di assenza «vacanza» sconosciuto: i tipi sono ferie, malattia, permesso, festivita e "
+            "recupero");
+        row("assenza: the type with an accent", "assenza @SALDO.mdb festività 02/03/2004", 2,
+            "tipo di assenza «festività» sconosciuto");
+        row("assenza: the end before the start", "assenza @SALDO.mdb ferie 05/03/2004 04/03/2004", 2,
+            "la data finale 04/03/2004 viene prima di quella iniziale 05/03/2004");
+        row("assenza: hours with a comma", "assenza @SALDO.mdb ferie 02/03/2004 --ore 8,30", 2,
+            "ore «8,30» dell'assenza non valide");
+        row("assenza: --ore without its value", "assenza @SALDO.mdb ferie 02/03/2004 --ore", 2,
+            "manca il valore di \"--ore\"");
+        row("assenza: only days without work", "assenza @SALDO.mdb ferie 06/03/2004 07/03/2004", 2,
+            "nessuna assenza registrata: nessun giorno dal 06/03/2004 al 07/03/2004 prevede ore di lavoro\n"
+            "Giorni saltati:\n  dal 06/03/2004 al 07/03/2004: giorno non lavorativo\n");
+        row("assenza: none to remove", "assenza @SALDO.mdb --togli 04/03/2004 05/03/2004", 2,
+            "nessuna assenza dal 04/03/2004 al 05/03/2004 in «");
+        row("impostazioni: a patron day no year has", "impostazioni @SALDO.mdb --patrono 30/02", 2,
+            "santo patrono «30/02» non valido");
+        row("impostazioni: an opening balance with a plus", "impostazioni @SALDO.mdb --saldo-iniziale +1", 2,
+            "saldo iniziale «+1» non valido");
+        row("impostazioni: an option twice", "impostazioni @SALDO.mdb --nome A --nome B", 2,
+            "opzione \"--nome\" ripetuta");
+        row("saldo: onto an archive", "saldo @SALDO.mdb @SALDO.mdb", 1,
+            "è un archivio: non viene sovrascritto");
+        row("saldo: a type no version writes", "saldo @TIPO_IGNOTO.mdb", 1,
+            "valore non valido nella tabella ASSENZE, colonna TIPO, riga del 2004-03-03: «vacanza»");
+        for (const char *command : {"saldo @NUOVA.mdb", "orario @NUOVA.mdb 01/03/2004 8 8 8 8 8 0 0"})
+            QTest::addRow("a newer Zelvaro's archive: %s", command)
+                << command << 1
+                << "l'archivio è stato creato da una versione più recente di Zelvaro (versione 2 del formato";
     }
 
     // A failure changes no file and leaves none behind, nor does a report or a help.
@@ -164,6 +218,16 @@ private slots:
         QVERIFY(writeBytes(at("ESISTENTE.txt"), "da non toccare") &&
                 QFile::link(at("altrove.mdb"), at("collegamento.mdb")));
         QVERIFY(writeBytes(at("VECCHIO.mdb"), readBytes(dataPath("mov_mag_97_testo.mdb"))));
+        const QString balance =
+            "INSERT INTO ORARIO_CONTRATTUALE VALUES ('2004-03-01', 480, 480, 480, 480, 480, 0, "
+            "0); INSERT INTO ASSENZE VALUES ('2004-03-03', '%1', 480); PRAGMA user_version = %2";
+        for (const auto &[name, type, version] :
+             {std::tuple("SALDO.mdb", "ferie", 1), std::tuple("TIPO_IGNOTO.mdb", "vacanza", 1),
+              std::tuple("NUOVA.mdb", "ferie", 2)})
+            QVERIFY(writeBytes(at(name), readBytes(archive.path())) &&
+                    SqlFile(at(name)).exec(QStringList{kCreateOrarioContrattuale, kCreateAssenze,
+                                                       kCreateImpostazioni, balance.arg(type).arg(version)}
+                                               .join(';')));
         QVERIFY(SqlFile(at("A_MANO.mdb"))
                     .exec(QString(kCreateMovMag).remove(" PRIMARY KEY") +
                           ";INSERT INTO MOV_MAG (NUM_MOV) VALUES (5), (5), (NULL), ('5a'), (6)"));
@@ -233,6 +297,137 @@ private slots:
         QVERIFY2(accents.bytes.contains("\r\n40;luned\xC3\xAC \xE2\x82\xAC;3;2004;8;9;;;;;1 h / 0 Min.;") &&
                      accents.bytes.contains("\r\n41;'=1+1;+3;'@A1;'\t8;-9;"),
                  describe(accents));
+    }
+
+    // The balance of April 2025, worked by hand: 8 hours Monday to Friday from Tuesday 1 April, 4 hours
+    // from Wednesday 16 April; Easter Monday (21), San Giorgio as patron day (Wednesday 23), 25 April
+    // worked (120 minutes), 1 May; ferie on the 9th, a recupero on the 10th (not credited), malattia on
+    // the 18th, a permesso of an hour on the 29th; an opening balance of -2.15. Not counted: a day
+    // worked before the contract, a record without a real date, a record whose period 1 is incomplete.
+    void saldoWorkedByHand_data()
+    {
+        QTest::addColumn<bool>("weeks");
+        QTest::addColumn<QByteArray>("csv");
+        QTest::newRow("by month") << false
+                                  << QByteArray("\xEF\xBB\xBF"
+                                                "Anno;Mese;Minuti lavorati;Minuti di assenza;Minuti previsti;"
+                                                "Saldo minuti;Saldo progressivo minuti\r\n"
+                                                "2025;4;5750;780;7200;-670;-805\r\n"
+                                                "2025;5;250;0;240;10;-795\r\n"
+                                                "Totale;;6000;780;7440;-660;-795\r\n");
+        QTest::newRow("by ISO week, the first and last only partly counted")
+            << true
+            << QByteArray("\xEF\xBB\xBF"
+                          "Anno ISO;Settimana;Dal;Al;Minuti lavorati;Minuti di assenza;Minuti previsti;"
+                          "Saldo minuti;Saldo progressivo minuti\r\n"
+                          "2025;14;31/03/2025;06/04/2025;1910;0;1920;-10;-145\r\n"
+                          "2025;15;07/04/2025;13/04/2025;1560;480;2400;-360;-505\r\n"
+                          "2025;16;14/04/2025;20/04/2025;1500;240;1680;60;-445\r\n"
+                          "2025;17;21/04/2025;27/04/2025;120;0;480;-360;-805\r\n"
+                          "2025;18;28/04/2025;04/05/2025;910;60;960;10;-795\r\n"
+                          "Totale;;;;6000;780;7440;-660;-795\r\n");
+    }
+
+    void saldoWorkedByHand()
+    {
+        QFETCH(bool, weeks);
+        QFETCH(QByteArray, csv);
+        TempArchive archive;
+        const QString path = archive.path();
+        // Period 1 only: 8 to 16 is 480 minutes.
+        const std::pair<const char *, const char *> days[] = {
+            {"31/03/2025", "13"}, {"01/04/2025", "16"},    {"02/04/2025", "13"}, {"03/04/2025", "15.30"},
+            {"04/04/2025", "16"}, {"07/04/2025", "16"},    {"08/04/2025", "16"}, {"11/04/2025", "16"},
+            {"12/04/2025", "10"}, {"14/04/2025", "16"},    {"15/04/2025", "16"}, {"16/04/2025", "12"},
+            {"17/04/2025", "13"}, {"25/04/2025", "10"},    {"28/04/2025", "12"}, {"29/04/2025", "11"},
+            {"30/04/2025", "12"}, {"02/05/2025", "12.10"}, {"31/04/2025", "16"}};
+        qint64 number = 1;
+        for (const auto &[day, end] : days) {
+            const QStringList date = QString(day).split('/');
+            archive.insert(number++, date[0], date[1], date[2], {"8", end});
+        }
+        archive.insert(number++, "2", "4", "2025", {"14", "17.20"});         // the 2nd makes 500 in all
+        archive.insert(number++, "30", "4", "2025", {"", "12", "14", "18"}); // period 1 incomplete: 0
+        const QList<QStringList> commands{
+            {"orario", path, "01/04/2025", "8", "8", "8", "8", "8", "0", "0"},
+            {"orario", path, "16/04/2025", "4", "4", "4", "4", "4", "0", "0"},
+            {"impostazioni", path, "--patrono", "23/04", "--saldo-iniziale", "-2.15"},
+            {"assenza", path, "ferie", "09/04/2025"},
+            {"assenza", path, "recupero", "10/04/2025"},
+            {"assenza", path, "malattia", "18/04/2025"},
+            {"assenza", path, "permesso", "29/04/2025", "--ore", "1"}};
+        for (const QStringList &command : commands) {
+            const Run run = runTool(command);
+            QVERIFY2(run.status == 0 && run.err.isEmpty(), describe(run));
+        }
+        // "copia" carries the tables: the copy has the same balance.
+        const QString copy = archive.folder() + "/COPIA.mdb";
+        QCOMPARE(runTool({"copia", path, copy}).status, 0);
+        QStringList args{"saldo", copy};
+        if (weeks)
+            args.insert(1, "--settimane");
+        const Run toStdout = runTool(args);
+        QVERIFY2(toStdout.status == 0 && toStdout.err.isEmpty(), describe(toStdout));
+        QCOMPARE(toStdout.bytes, csv);
+
+        const QString file = archive.folder() + "/saldo.csv";
+        const Run toFile = runTool(QStringList{args} << file);
+        QCOMPARE(toFile.out,
+                 "Scritto il saldo di " + QString(weeks ? "5 settimane" : "2 mesi") + " in «" + file + "»\n");
+        QCOMPARE(readBytes(file), csv);
+    }
+
+    // What the commands say, step by step on one archive: 4 October is a holiday from 2026 on (a Sunday
+    // in 2026, a Monday in 2027); the days skipped are named with their reason.
+    void balanceCommandsSay()
+    {
+        TempArchive archive;
+        const QString path = archive.path();
+        const QString at = "«" + path + "»";
+        const QList<std::pair<QStringList, QString>> steps{
+            {{"orario", path, "04/10/2025", "8", "8", "8", "8", "8", "4", "0"},
+             "Registrato l'orario contrattuale dal 04/10/2025 in " + at},
+            {{"orario", path, "01/01/2030", "8", "8", "8", "8", "8", "4", "0.30"},
+             "Registrato l'orario contrattuale dal 01/01/2030 in " + at},
+            {{"orario", path, "01/01/2030", "7.36", "8", "8", "8", "8", "4", "0"},
+             "Sostituito l'orario contrattuale dal 01/01/2030 in " + at},
+            {{"orario", path},
+             "Dal 04/10/2025: lun 8.00, mar 8.00, mer 8.00, gio 8.00, ven 8.00, sab 4.00, dom 0.00\n"
+             "Dal 01/01/2030: lun 7.36, mar 8.00, mer 8.00, gio 8.00, ven 8.00, sab 4.00, dom 0.00"},
+            {{"orario", path, "--togli", "01/01/2030"},
+             "Tolto l'orario contrattuale dal 01/01/2030 da " + at},
+            {{"impostazioni", path, "--nome", "Anna Rossi", "--datore", "Bianchi & C.", "--patrono", "29/06",
+              "--saldo-iniziale", "-12.05"},
+             "Salvate le impostazioni in " + at + ": nome, datore di lavoro, santo patrono, saldo iniziale"},
+            {{"impostazioni", path, "--patrono", ""}, "Salvate le impostazioni in " + at + ": santo patrono"},
+            {{"impostazioni", path},
+             "Nome: Anna Rossi\nDatore di lavoro: Bianchi & C.\nSanto patrono: (nessuno)\nSaldo iniziale: "
+             "-12.05"},
+            {{"assenza", path, "ferie", "03/10/2025", "06/10/2025"},
+             "Registrate 2 assenze di tipo ferie dal 03/10/2025 al 06/10/2025 in " + at +
+                 "\nGiorni saltati:\n  03/10/2025: prima dell'orario contrattuale\n  05/10/2025: giorno non "
+                 "lavorativo"},
+            {{"assenza", path, "ferie", "03/10/2026", "05/10/2026", "--ore", "4"},
+             "Registrate 2 assenze di tipo ferie dal 03/10/2026 al 05/10/2026 in " + at +
+                 "\nGiorni saltati:\n  04/10/2026: festività (San Francesco d'Assisi)"},
+            {{"assenza", path, "permesso", "02/10/2027", "05/10/2027"},
+             "Registrate 2 assenze di tipo permesso dal 02/10/2027 al 05/10/2027 in " + at +
+                 "\nGiorni saltati:\n  03/10/2027: giorno non lavorativo\n  04/10/2027: festività (San "
+                 "Francesco "
+                 "d'Assisi)"},
+            {{"assenza", path, "malattia", "06/10/2025"},
+             "Registrata 1 assenza di tipo malattia il 06/10/2025 in " + at +
+                 " (1 al posto di un'assenza già registrata)"},
+            {{"assenza", path},
+             "04/10/2025 ferie 4.00\n06/10/2025 malattia 8.00\n03/10/2026 ferie 4.00\n05/10/2026 ferie 4.00\n"
+             "02/10/2027 permesso 4.00\n05/10/2027 permesso 8.00"},
+            {{"assenza", path, "--togli", "01/10/2025", "04/10/2026"},
+             "Tolte 3 assenze dal 01/10/2025 al 04/10/2026 da " + at}};
+        for (const auto &[args, said] : steps) {
+            const Run run = runTool(args);
+            QVERIFY2(run.status == 0 && run.err.isEmpty(), describe(run));
+            QCOMPARE(run.out, said + '\n');
+        }
     }
 
     void riparaReadsAroundDamage_data()

@@ -5,6 +5,8 @@
 #include "ArchiveCheck.h"
 #include "ArchiveFailure.h"
 #include "ArchiveRepair.h"
+#include "BalanceCommands.h"
+#include "CommandLine.h"
 #include "CsvFile.h"
 #include "HoursExport.h"
 #include "HoursSummary.h"
@@ -27,8 +29,6 @@ namespace zelvaro {
 
 namespace {
 
-const QString kProgram = QStringLiteral("zelvaro-archivio");
-
 const char kProgramHelp[] = R"(Uso: zelvaro-archivio COMANDO ARGOMENTI...
      zelvaro-archivio --help | --version
 
@@ -46,6 +46,18 @@ Comandi:
   ripara DANNEGGIATO NUOVO            salva in un archivio nuovo le righe ancora
                                       leggibili di un archivio danneggiato
   copia ARCHIVIO DESTINAZIONE         copia l'archivio, anche mentre Zelvaro lo usa
+  orario ARCHIVIO [DAL LUN MAR MER GIO VEN SAB DOM | --togli DAL]
+                                      elenca, registra o toglie l'orario
+                                      contrattuale
+  assenza ARCHIVIO [TIPO DAL [AL] [--ore H.MM] | --togli DAL [AL]]
+                                      elenca, registra o toglie le assenze
+  impostazioni ARCHIVIO [--nome TESTO] [--datore TESTO] [--patrono GG/MM]
+               [--saldo-iniziale [-]H.MM]
+                                      mostra o cambia le impostazioni del saldo
+  saldo [--settimane] ARCHIVIO [FILE.csv]
+                                      scrive in CSV il saldo delle ore rispetto
+                                      all'orario contrattuale, per mese (o per
+                                      settimana)
 
 "zelvaro-archivio COMANDO --help" descrive il comando.
 Stato di uscita: 0 se il comando riesce, 1 se non riesce, 2 se il comando o
@@ -148,31 +160,6 @@ copia prende il suo nome solo quando è completa e controllata; se qualcosa non
 va non resta nulla.
 )";
 
-void write(QIODevice &device, const QString &text)
-{
-    device.write(text.toUtf8());
-}
-
-void writeLine(QIODevice &device, const QString &text)
-{
-    write(device, text + QLatin1Char('\n'));
-}
-
-// "zelvaro-archivio: <message>" on the error stream; returns `status`.
-int fail(QIODevice &err, const QString &message, int status = kExitFailure)
-{
-    writeLine(err, kProgram + QStringLiteral(": ") + message);
-    return status;
-}
-
-int usageError(QIODevice &err, const QString &command, const QString &message)
-{
-    const QString help = command.isEmpty()
-                             ? kProgram + QStringLiteral(" --help")
-                             : kProgram + QLatin1Char(' ') + command + QStringLiteral(" --help");
-    return fail(err, message + QStringLiteral(" (vedere \"") + help + QStringLiteral("\")"), kExitUsage);
-}
-
 bool isHelp(const QString &word)
 {
     return word == QLatin1String("--help") || word == QLatin1String("-h");
@@ -241,22 +228,6 @@ int importa(const QStringList &options, QIODevice &out, QIODevice &err)
     return kExitOk;
 }
 
-// Opens the archive for reading; on failure reports it and returns null.
-std::unique_ptr<Archive> openForReading(const QString &path, QIODevice &err)
-{
-    Outcome error;
-    std::unique_ptr<Archive> archive = Archive::open(path, &error, Archive::OpenMode::ReadOnly);
-    if (!archive)
-        fail(err, QStringLiteral("impossibile aprire l'archivio ") + quoted(path) + QStringLiteral(": ") +
-                      lowerFirst(error.text));
-    return archive;
-}
-
-int readFailure(QIODevice &err, const QString &path, const Outcome &error)
-{
-    return fail(err, readFailureText(path, error));
-}
-
 // Writes `csv` to standard output, or whole to `target` when it is given (never over an archive),
 // then says `done`.
 int writeCsv(const QByteArray &csv, const QString &target, const QString &done, QIODevice &out,
@@ -276,7 +247,7 @@ int writeCsv(const QByteArray &csv, const QString &target, const QString &done, 
 int esporta(const QStringList &args, QIODevice &out, QIODevice &err)
 {
     const QString &path = args.at(0);
-    const std::unique_ptr<Archive> archive = openForReading(path, err);
+    const std::unique_ptr<Archive> archive = openArchive(path, err);
     if (!archive)
         return kExitFailure;
     QList<ExportRow> rows;
@@ -293,7 +264,7 @@ int riepilogo(const QStringList &options, QIODevice &out, QIODevice &err)
     QStringList args = options;
     const bool weeks = args.removeAll(kSettimane) > 0;
     const QString &path = args.at(0);
-    const std::unique_ptr<Archive> archive = openForReading(path, err);
+    const std::unique_ptr<Archive> archive = openArchive(path, err);
     if (!archive)
         return kExitFailure;
     HoursSummary summary;
@@ -377,26 +348,19 @@ int copia(const QStringList &args, QIODevice &out, QIODevice &err)
     return kExitOk;
 }
 
-struct Command
-{
-    QString name;
-    const char *help;
-    int minArguments, maxArguments;
-    std::function<int(const QStringList &, QIODevice &, QIODevice &)> run;
-    QStringList options = {}; // words that may stand anywhere and do not count as arguments
-};
-
 const QList<Command> &commands()
 {
-    static const QList<Command> list = {
-        {QStringLiteral("crea"), kCreaHelp, 1, 1, crea},
-        {QStringLiteral("importa"), kImportaHelp, 2, 2, importa, {kAvanzamento}},
-        {QStringLiteral("esporta"), kEsportaHelp, 1, 2, esporta},
-        {QStringLiteral("riepilogo"), kRiepilogoHelp, 1, 2, riepilogo, {kSettimane}},
-        {QStringLiteral("verifica"), kVerificaHelp, 1, 1, verifica},
-        {QStringLiteral("ripara"), kRiparaHelp, 2, 2, ripara},
-        {QStringLiteral("copia"), kCopiaHelp, 2, 2, copia},
-    };
+    static const QList<Command> list =
+        QList<Command>{
+            {QStringLiteral("crea"), kCreaHelp, 1, 1, crea},
+            {QStringLiteral("importa"), kImportaHelp, 2, 2, importa, {kAvanzamento}},
+            {QStringLiteral("esporta"), kEsportaHelp, 1, 2, esporta},
+            {QStringLiteral("riepilogo"), kRiepilogoHelp, 1, 2, riepilogo, {kSettimane}},
+            {QStringLiteral("verifica"), kVerificaHelp, 1, 1, verifica},
+            {QStringLiteral("ripara"), kRiparaHelp, 2, 2, ripara},
+            {QStringLiteral("copia"), kCopiaHelp, 2, 2, copia},
+        } +
+        balanceCommands();
     return list;
 }
 

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "Archive.h"
+#include "ArchivioCommands.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class QIODevice;
+
+namespace zelvaro {
+
+// What every command of zelvaro-archivio shares: how it is described and how it speaks.
+
+inline const QString kProgram = QStringLiteral("zelvaro-archivio");
+
+struct Command
+{
+    QString name;
+    const char *help;
+    int minArguments, maxArguments;
+    std::function<int(const QStringList &, QIODevice &, QIODevice &)> run;
+    QStringList options = {}; // words that may stand anywhere and do not count as arguments
+};
+
+// The text as UTF-8; with a line end.
+void write(QIODevice &device, const QString &text);
+void writeLine(QIODevice &device, const QString &text);
+
+// "zelvaro-archivio: <message>" on the error stream; returns `status`.
+int fail(QIODevice &err, const QString &message, int status = kExitFailure);
+
+// A wrong command line: the message, where to read the help, and exit status 2.
+int usageError(QIODevice &err, const QString &command, const QString &message);
+
+// Opens the archive; on failure reports it ("impossibile aprire l'archivio «…»: …") and returns null.
+std::unique_ptr<Archive> openArchive(const QString &path, QIODevice &err,
+                                     Archive::OpenMode mode = Archive::OpenMode::ReadOnly);
+
+// "errore nella lettura di «path»: " and the cause, exit status 1.
+int readFailure(QIODevice &err, const QString &path, const Outcome &error);
+
+} // namespace zelvaro
