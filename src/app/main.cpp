@@ -5,6 +5,7 @@
 #include "GestioneCommands.h"
 #include "LockFileInstanceGuard.h"
 #include "MDIForm1.h"
+#include "OrarioAssenzeWindow.h"
 #include "QtLinePrinter.h"
 #include "QtServices.h"
 #include "RiepilogoWindow.h"
@@ -111,6 +112,9 @@ int main(int argc, char *argv[])
         return zelvaro::kStartupFailedStatus;
     program.mainWindow->setSummaryWindowFactory([&](QWidget *parent) -> QWidget * {
         return new zelvaro::RiepilogoWindow(*program.archive, services, printerFor(*program.archive), parent);
+    });
+    program.mainWindow->setBalanceWindowFactory([&](QWidget *parent) -> QWidget * {
+        return new zelvaro::OrarioAssenzeWindow(*program.archive, services, parent);
     });
     zelvaro::GestioneCommands gestione(
         *program.archive, services, program.configurationPath,

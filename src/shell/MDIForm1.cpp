@@ -69,6 +69,10 @@ MDIForm1::MDIForm1(Archive &archive, const Services &services, Form2Factory make
     m_summaryAction->setObjectName(QStringLiteral("MENU0103"));
     m_summaryAction->setEnabled(false);
     connect(m_summaryAction, &QAction::triggered, this, &MDIForm1::MENU0103_Click);
+    m_balanceAction = gestione->addAction(QStringLiteral("&Orario e assenze…"));
+    m_balanceAction->setObjectName(QStringLiteral("MENU0107"));
+    m_balanceAction->setEnabled(false);
+    connect(m_balanceAction, &QAction::triggered, this, &MDIForm1::MENU0107_Click);
     gestione->addSeparator();
     const auto toolItem = [&](const QString &text, const char *name,
                               std::function<void()> ToolCommands::*command) {
@@ -195,6 +199,38 @@ void MDIForm1::summaryWindowGone(QMdiSubWindow *window)
 {
     if (window == m_summaryWindow)
         m_summaryWindow = nullptr;
+}
+
+void MDIForm1::setBalanceWindowFactory(BalanceWindowFactory makeBalance)
+{
+    m_makeBalance = std::move(makeBalance);
+    m_balanceAction->setEnabled(bool(m_makeBalance));
+}
+
+void MDIForm1::MENU0107_Click()
+{
+    if (m_balanceWindow) {
+        m_mdiArea->setActiveSubWindow(m_balanceWindow);
+        m_balanceWindow->raise();
+        return;
+    }
+    if (!m_makeBalance)
+        return;
+    auto *window = new ChildSubWindow([this](QMdiSubWindow *closed) { balanceWindowGone(closed); });
+    window->setObjectName(QStringLiteral("OrarioWindow"));
+    QWidget *balance = m_makeBalance(window);
+    if (!balance) {
+        delete window;
+        return;
+    }
+    m_balanceWindow = window;
+    showChild(window, balance, &MDIForm1::balanceWindowGone);
+}
+
+void MDIForm1::balanceWindowGone(QMdiSubWindow *window)
+{
+    if (window == m_balanceWindow)
+        m_balanceWindow = nullptr;
 }
 
 void MDIForm1::MENU0199_Click()

@@ -15,8 +15,8 @@ namespace zelvaro {
 class Archive;
 
 // The main window: a multiple-document frame whose client area hosts the hours entry window
-// Form2 and the summary window, with the menus "Gestione" (MENU01) and "&Windows" (mnuWindows).
-// Loading it (the constructor) opens Form2 at once.
+// Form2, the summary window and the "Orario e assenze" window, with the menus "Gestione" (MENU01) and
+// "&Windows" (mnuWindows). Loading it (the constructor) opens Form2 at once.
 class MDIForm1 : public QMainWindow
 {
     Q_OBJECT
@@ -26,6 +26,8 @@ public:
     using Form2Factory = std::function<QWidget *(QWidget *parent)>;
     // Makes a new summary window ("Riepilogo ore") for the given parent.
     using SummaryWindowFactory = std::function<QWidget *(QWidget *parent)>;
+    // Makes a new "Orario e assenze" window for the given parent.
+    using BalanceWindowFactory = std::function<QWidget *(QWidget *parent)>;
 
     // Client area in twips; 15 twips make one pixel.
     static constexpr int kClientWidthTwips = 10740;
@@ -47,6 +49,11 @@ public:
     void MENU0103_Click();
     void setSummaryWindowFactory(SummaryWindowFactory makeSummary);
     QMdiSubWindow *summaryWindow() const { return m_summaryWindow; }
+    // "Orario e assenze…": brings its window forward when it is open, else makes and shows one with
+    // the factory; the item is disabled until a factory is set.
+    void MENU0107_Click();
+    void setBalanceWindowFactory(BalanceWindowFactory makeBalance);
+    QMdiSubWindow *balanceWindow() const { return m_balanceWindow; }
 
     // The archive tools of "Gestione", each run by its item: "Esporta in CSV…" (MENU0104), "Copia
     // di sicurezza…" (MENU0105), "Importa archivio Access…" (MENU0106). The program hands them over
@@ -70,6 +77,7 @@ private:
     void fillWindowList();
     void form2WindowGone(QMdiSubWindow *window);
     void summaryWindowGone(QMdiSubWindow *window);
+    void balanceWindowGone(QMdiSubWindow *window);
     // Shows `content` in the child `window`, its window menu named for a screen reader; `gone`
     // hears of the window's deletion.
     void showChild(QMdiSubWindow *window, QWidget *content, void (MDIForm1::*gone)(QMdiSubWindow *));
@@ -88,6 +96,9 @@ private:
     QAction *m_importAction = nullptr;
     ToolCommands m_tools;
     QMdiSubWindow *m_summaryWindow = nullptr;
+    BalanceWindowFactory m_makeBalance;
+    QAction *m_balanceAction = nullptr;
+    QMdiSubWindow *m_balanceWindow = nullptr;
 };
 
 } // namespace zelvaro

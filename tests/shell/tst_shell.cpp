@@ -348,12 +348,13 @@ void TestShell::mainWindow()
                                         : action->objectName() + QLatin1Char(' ') + action->text() +
                                               (action->isEnabled() ? QString() : QStringLiteral(" (off)")));
     // The tools and the summary are disabled until the program hands over their commands.
-    QCOMPARE(items, QStringList({"MENU0102 Zelvaro", "MENU0103 Riepilogo ore (off)", "-",
-                                 "MENU0104 Esporta in CSV… (off)", "MENU0105 Copia di sicurezza… (off)",
+    QCOMPARE(items, QStringList({"MENU0102 Zelvaro", "MENU0103 Riepilogo ore (off)",
+                                 "MENU0107 &Orario e assenze… (off)", "-", "MENU0104 Esporta in CSV… (off)",
+                                 "MENU0105 Copia di sicurezza… (off)",
                                  "MENU0106 Importa archivio Access… (off)", "-", "MENU0199 Fine"}));
     QString ran;
     w.setToolCommands({[&] { ran += u'E'; }, [&] { ran += u'C'; }, [&] { ran += u'I'; }});
-    for (int i : {3, 4, 5})
+    for (int i : {4, 5, 6})
         actions.at(i)->trigger();
     QCOMPARE(ran, QStringLiteral("ECI"));
 
@@ -371,12 +372,20 @@ void TestShell::mainWindow()
     QVERIFY(w.summaryWindow()->close());
     actions.at(1)->trigger();
     QCOMPARE(summaries, 2);
+    w.setBalanceWindowFactory([&](QWidget *parent) {
+        ++summaries;
+        return new QWidget(parent);
+    });
+    actions.at(2)->trigger();
+    actions.at(1)->trigger();
+    actions.at(2)->trigger(); // brings the one "Orario e assenze" window forward
+    QVERIFY(summaries == 3 && w.mdiArea()->currentSubWindow() == w.balanceWindow());
 
     QVERIFY(w.form2Window()->close());
     actions.at(0)->trigger(); // a fresh Form2 at once; the closed one is deleted later
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(m_made == 2 && w.isForm2Open());
-    actions.at(7)->trigger(); // "Fine" ends the program, the archive left open
+    actions.at(8)->trigger(); // "Fine" ends the program, the archive left open
     QVERIFY(m_fakes->end.statuses == QList<int>{0} && archive->isOpen());
     QVERIFY(w.close()); // Form2 closes while the archive is open, then the archive closes
     QCOMPARE(g_archiveOpenAtChildClose, (QList<bool>{true, true}));
