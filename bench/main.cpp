@@ -4,6 +4,7 @@
 // Exit status 0 when every budgeted figure is within budget, 1 when one is over, 2 on failure.
 
 #include "Archive.h"
+#include "BalanceBench.h"
 #include "BenchData.h"
 #include "CalcolaOre.h"
 #include "DailyBackup.h"
@@ -292,6 +293,13 @@ int main(int argc, char **argv)
             printMetric("riepilogo_vs_floor", n, summarize / floor, "x");
             if (n == 100000)
                 budget.check("riepilogo_vs_floor", n, summarize / floor, 2, "x");
+            if (n == 100000) { // the balance over 30 years of days, against the same run's summary
+                const double saldo =
+                    bench::saldoMs(path, [](const std::function<void()> &run) { return medianMs(run); });
+                printMetric("saldo", n, saldo, "ms");
+                printMetric("saldo_vs_riepilogo", n, saldo / summarize, "x");
+                budget.check("saldo_vs_riepilogo", n, saldo / summarize, 2, "x");
+            }
 
             auto *list = child<MovementListView>(form, "List1");
             int row = 0;
