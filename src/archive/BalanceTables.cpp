@@ -96,16 +96,37 @@ Outcome badValue(const char *table, const char *column, const QString &row, cons
                               .arg(QLatin1String(table), QLatin1String(column), row, value));
 }
 
-int tableExists(const SqliteConnection &db, const char *name, bool *exists)
+// Runs a statement with the texts bound as ?1, ?2, ...; `gaveRow` (may be null) says whether it gave a
+// row. SQLITE_DONE when it ran.
+int run(const SqliteConnection &db, const char *sql, const QStringList &texts, bool *gaveRow = nullptr)
 {
-    SqliteStatement statement(db, kTableExists);
+    SqliteStatement statement(db, sql);
     int rc = statement.prepareResult();
-    if (rc == SQLITE_OK)
-        rc = statement.bindUtf8(1, name);
+    for (int i = 0; rc == SQLITE_OK && i < texts.size(); ++i)
+        rc = statement.bindText(i + 1, texts.at(i));
     if (rc == SQLITE_OK)
         rc = statement.step();
-    *exists = rc == SQLITE_ROW;
-    return rc == SQLITE_ROW || rc == SQLITE_DONE ? SQLITE_OK : rc;
+    if (gaveRow)
+        *gaveRow = rc == SQLITE_ROW;
+    return rc == SQLITE_ROW ? SQLITE_DONE : rc;
+}
+
+int tableExists(const SqliteConnection &db, const char *name, bool *exists)
+{
+    const int rc = run(db, kTableExists, {QString::fromLatin1(name)}, exists);
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+// PRAGMA user_version into `version`; SQLITE_ROW when read.
+int layoutVersion(const SqliteConnection &db, qint64 *version)
+{
+    SqliteStatement statement(db, kUserVersion);
+    int rc = statement.prepareResult();
+    if (rc == SQLITE_OK)
+        rc = statement.step();
+    if (rc == SQLITE_ROW)
+        *version = statement.columnInt64(0);
+    return rc;
 }
 
 // Creates the tables that are missing and marks the layout, inside the running transaction.
@@ -122,41 +143,13 @@ int createMissingTables(const SqliteConnection &db)
         if (rc != SQLITE_OK)
             return rc;
     }
-    SqliteStatement version(db, kUserVersion);
-    int rc = version.prepareResult();
-    if (rc == SQLITE_OK)
-        rc = version.step();
-    if (rc != SQLITE_ROW)
+    qint64 version = 0;
+    if (const int rc = layoutVersion(db, &version); rc != SQLITE_ROW)
         return rc;
-    if (version.columnInt64(0) >= kArchiveLayoutVersion)
+    if (version >= kArchiveLayoutVersion)
         return SQLITE_OK;
     return db.exec(
         QByteArray("PRAGMA user_version = " + QByteArray::number(kArchiveLayoutVersion)).constData());
-}
-
-// Runs a statement with the texts bound as ?1, ?2, ...
-int run(const SqliteConnection &db, const char *sql, const QStringList &texts)
-{
-    SqliteStatement statement(db, sql);
-    int rc = statement.prepareResult();
-    for (int i = 0; rc == SQLITE_OK && i < texts.size(); ++i)
-        rc = statement.bindText(i + 1, texts.at(i));
-    if (rc == SQLITE_OK)
-        rc = statement.step();
-    return rc == SQLITE_ROW ? SQLITE_DONE : rc;
-}
-
-// True when the query with its texts bound gives a row.
-int anyRow(const SqliteConnection &db, const char *sql, const QString &text, bool *found)
-{
-    SqliteStatement statement(db, sql);
-    int rc = statement.prepareResult();
-    if (rc == SQLITE_OK)
-        rc = statement.bindText(1, text);
-    if (rc == SQLITE_OK)
-        rc = statement.step();
-    *found = rc == SQLITE_ROW;
-    return rc == SQLITE_ROW ? SQLITE_DONE : rc;
 }
 
 Outcome withOutcome(Outcome error, const QString &outcome)
@@ -169,13 +162,9 @@ Outcome withOutcome(Outcome error, const QString &outcome)
 
 Outcome checkLayoutVersion(const SqliteConnection &connection)
 {
-    SqliteStatement statement(connection, kUserVersion);
-    int rc = statement.prepareResult();
-    if (rc == SQLITE_OK)
-        rc = statement.step();
-    if (rc != SQLITE_ROW)
+    qint64 version = 0;
+    if (const int rc = layoutVersion(connection, &version); rc != SQLITE_ROW)
         return connection.failure(rc);
-    const qint64 version = statement.columnInt64(0);
     if (version <= kArchiveLayoutVersion)
         return {};
     return archiveFailure(
@@ -301,7 +290,7 @@ Outcome BalanceTables::saveContractEntry(const ContractEntry &entry, bool *repla
     return write([&](const SqliteConnection &db) {
         int rc = createMissingTables(db);
         if (rc == SQLITE_OK)
-            rc = anyRow(db, kContractExists, storedText(entry.from), replaced);
+            rc = run(db, kContractExists, {storedText(entry.from)}, replaced);
         if (rc != SQLITE_DONE)
             return rc;
         SqliteStatement statement(db, kSaveContract);
