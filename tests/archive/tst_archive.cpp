@@ -1,4 +1,5 @@
 #include "Archive.h"
+#include "BalanceTables.h"
 #include "DailyBackup.h"
 #include "FaultVfs.h"
 #include "Files.h"
@@ -459,7 +460,8 @@ private slots:
         QVERIFY(SqlFile(path).value("SELECT COUNT(*) FROM MOV_MAG").toInt() > 0);
     }
 
-    // One copy a day, made while the archive is open; the last 14 copies of this archive are kept.
+    // One copy a day, made while the archive is open, with every table; the last 14 copies of this
+    // archive are kept.
     void dailyBackup()
     {
         auto archive = open(makeArchive({1, 2}));
@@ -473,6 +475,10 @@ private slots:
             QVERIFY(writeBytes(folder + "/" + name, {}));
         kept.remove(2, 3);
         kept.append("ZELVARO_97-20240201.mdb");
+        bool replaced = true; // the tables of the balance go with the copy
+        QVERIFY(!BalanceTables(*archive).saveContractEntry(
+                    {QDate(2024, 1, 8), {480, 480, 480, 480, 480, 0, 0}}, &replaced) &&
+                !replaced);
         const Rows morning = content(m_path);
         QVERIFY(!makeDailyBackup(*archive, folder, QDate(2024, 2, 1)));
         qint64 stored = 0;
@@ -482,6 +488,9 @@ private slots:
         kept.sort();
         QCOMPARE(folderEntries(folder), kept);
         QCOMPARE(content(folder + "/ZELVARO_97-20240201.mdb"), morning);
+        QCOMPARE(
+            SqlFile(folder + "/ZELVARO_97-20240201.mdb").rows("SELECT DAL, MIN_VEN FROM ORARIO_CONTRATTUALE"),
+            (Rows{{"2024-01-08", "480"}}));
         QVERIFY(!makeDailyBackup(*archive, filePath("nuova/copie"), QDate(2024, 2, 2)));
         QVERIFY(hasError(makeDailyBackup(*archive, filePath("ZELVARO_97.mdb/x"), QDate(2024, 2, 2)),
                          SQLITE_CANTOPEN, "cartella delle copie"));
