@@ -87,7 +87,7 @@ int main(int argc, char *argv[])
     zelvaro::QtFileDialog files;
     zelvaro::QtProgressService progress;
     // Before the first change of each day, a copy of the archive start-up opens.
-    zelvaro::DailyCopy dailyCopy(zelvaro::defaultBackupFolder(), clock, messages);
+    zelvaro::DailyCopy dailyCopy(zelvaro::defaultBackupFolder(), clock);
     const zelvaro::Services services{&messages, &beep,  &pointer,   &clock,   &end,
                                      &events,   &files, &dailyCopy, &progress};
     const zelvaro::StartupServices startup{services, &instance, &folder};
