@@ -40,8 +40,9 @@ Dove sono le ore (il primo caso che si presenta):
      $XDG_DATA_HOME/zelvaro/ZELVARO_97.mdb (di solito ~/.local/share/zelvaro/)
      e il file ZELVARO.INI del punto 3 che lo indica.
 
-Stato di uscita: 0 alla chiusura normale, 1 se l'avvio non riesce (un'altra
-copia è già aperta, l'archivio non si apre o non si può creare).
+Stato di uscita: 0 alla chiusura normale, 1 se l'avvio non riesce (HOME non
+impostata, un'altra copia è già aperta, l'archivio non si apre o non si può
+creare).
 Vedere anche: man zelvaro, zelvaro-archivio --help.
 )";
 
