@@ -98,15 +98,12 @@ Outcome makeDailyBackup(Archive &archive, const QString &folder, const QDate &to
     return {};
 }
 
-QStringList removeDailyCopyLeftovers(const QString &folder, const QDateTime &now)
+void removeDailyCopyLeftovers(const QString &folder, const QDateTime &now)
 {
-    QStringList removed = removeLeftoverTemporaries(folder, now);
+    removeLeftoverTemporaries(folder, now);
     const QDir copies(folder);
-    for (const QString &series : copies.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks)) {
-        for (const QString &name : removeLeftoverTemporaries(copies.filePath(series), now))
-            removed.append(series + QLatin1Char('/') + name);
-    }
-    return removed;
+    for (const QString &series : copies.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks))
+        removeLeftoverTemporaries(copies.filePath(series), now);
 }
 
 } // namespace zelvaro

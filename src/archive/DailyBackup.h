@@ -5,7 +5,6 @@
 #include <QDate>
 #include <QDateTime>
 #include <QString>
-#include <QStringList>
 
 namespace zelvaro {
 
@@ -38,7 +37,7 @@ QString dailyCopyName(const QString &archivePath, const QDate &day);
 Outcome makeDailyBackup(Archive &archive, const QString &folder, const QDate &today);
 
 // At start: removes the hidden files of copies that a killed program left in `folder` and in its
-// series folders (see removeLeftoverTemporaries); returns their paths relative to `folder`.
-QStringList removeDailyCopyLeftovers(const QString &folder, const QDateTime &now);
+// series folders (see removeLeftoverTemporaries).
+void removeDailyCopyLeftovers(const QString &folder, const QDateTime &now);
 
 } // namespace zelvaro

@@ -69,12 +69,11 @@ bool holdsArchiveOrNothing(const QByteArray &path)
 
 } // namespace
 
-QStringList removeLeftoverTemporaries(const QString &folder, const QDateTime &now)
+void removeLeftoverTemporaries(const QString &folder, const QDateTime &now)
 {
-    QStringList removed;
     char real[PATH_MAX];
     if (!::realpath(QFile::encodeName(folder).constData(), real))
-        return removed;
+        return;
     const QByteArray folderPath = QByteArray(real) + '/';
     std::optional<std::optional<QSet<QByteArray>>> open; // read once, when a candidate needs it
     const QStringList names =
@@ -94,10 +93,9 @@ QStringList removeLeftoverTemporaries(const QString &folder, const QDateTime &no
         if (!open)
             open = openFiles();
         const bool writerGone = *open ? !(*open)->contains(path) : quiet >= kDaySeconds;
-        if (writerGone && ::unlink(path.constData()) == 0)
-            removed.append(name);
+        if (writerGone)
+            ::unlink(path.constData());
     }
-    return removed;
 }
 
 } // namespace zelvaro

@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QString>
-#include <QStringList>
 
 namespace zelvaro {
 
@@ -15,7 +14,7 @@ inline constexpr qint64 kLeftoverQuietSeconds = 60;
 // "-journal", "-wal" and "-shm" beside them. A file is removed only when it is a regular file of
 // this user, unchanged for kLeftoverQuietSeconds before `now`, and open in no process of this
 // machine: its writer is gone. Where the processes' open files cannot be read, only files
-// unchanged for a day are removed. Returns the names removed; a file that cannot be removed stays.
-QStringList removeLeftoverTemporaries(const QString &folder, const QDateTime &now);
+// unchanged for a day are removed. A file that cannot be removed stays, silently.
+void removeLeftoverTemporaries(const QString &folder, const QDateTime &now);
 
 } // namespace zelvaro

@@ -511,7 +511,8 @@ private slots:
         QCOMPARE(content(seriesA + "/ZELVARO_97-20240201.mdb"), morningA);
         QCOMPARE(content(seriesB + "/ZELVARO_97-20240201.mdb"), rowsB);
 
-        QStringList kept;
+        QStringList kept{"ZELVARO_97-2024.mdb"}; // not a copy's name
+        QVERIFY(writeBytes(seriesA + "/" + kept[0], {}));
         for (int day = 1; day <= 15; ++day) {
             const QString name = QString::asprintf("ZELVARO_97-202401%02d.mdb", day);
             QVERIFY(writeBytes(seriesA + "/" + name, {}));
