@@ -25,11 +25,7 @@ using Cause = std::function<void()>;                 // what a row does to the o
 using Operation = std::function<Outcome(Archive &)>; // a write of a row
 Q_DECLARE_METATYPE(MakePath)
 Q_DECLARE_METATYPE(Cause)
-// What a row does before a daily copy, given the archive and its copies' folder: the lock of
-// another program that it holds, or null.
-using Prepare = std::function<std::shared_ptr<SqlFile>(const QString &archive, const QString &series)>;
 Q_DECLARE_METATYPE(Operation)
-Q_DECLARE_METATYPE(Prepare)
 
 namespace {
 
@@ -532,64 +528,55 @@ private slots:
     // A copy that is not made says which copy, in which folder, and why, and leaves nothing behind.
     void dailyBackupNotMade_data()
     {
-        QTest::addColumn<QString>("folder"); // of the copies, the day after a first copy in "copie"
-        QTest::addColumn<Prepare>("prepare");
-        QTest::addColumn<QString>("cause"); // '@' the temporary folder, '#' the series' digits
-        QTest::addColumn<QStringList>("series");
+        QTest::addColumn<QString>("fault"); // made the day after a first copy
+        QTest::addColumn<QString>("cause");
+        QTest::addColumn<QStringList>("series"); // what its folder holds then
         const QString link = "al suo posto c'è un collegamento simbolico, che non viene toccato: toglierlo "
                              "perché la copia si faccia";
         const QStringList first{"ZELVARO_97-20240201.mdb"},
             both = first + QStringList{"ZELVARO_97-20240202.mdb"};
-        const auto linkTo = [](const char *target) {
-            return Prepare([target](const QString &, const QString &series) {
-                QFile::link(target, series + "/ZELVARO_97-20240202.mdb");
-                return nullptr;
-            });
-        };
         QTest::newRow("a link at the copy's name, to the archive")
-            << "copie" << linkTo("../../ZELVARO_97.mdb") << link << both;
-        QTest::newRow("a dangling link at the copy's name")
-            << "copie" << linkTo("nessuno.mdb") << link << both;
+            << "link ../../ZELVARO_97.mdb" << link << both;
+        QTest::newRow("a dangling link at the copy's name") << "link nessuno.mdb" << link << both;
         QTest::newRow("a folder at the copy's name")
-            << "copie" << Prepare([](const QString &, const QString &series) {
-                   QDir(series).mkdir("ZELVARO_97-20240202.mdb");
-                   return nullptr;
-               })
+            << "folder"
             << "al suo posto c'è una cartella o un file speciale, che non viene toccato" << both;
         QTest::newRow("disk full: the copy's, not the archive's")
-            << "copie" << Prepare([](const QString &, const QString &) {
-                   FaultVfs::arm(1, SQLITE_FULL, FaultVfs::WriteMainDb, ENOSPC, true);
-                   return nullptr;
-               })
+            << "full"
             << "disco pieno: non è possibile scrivere la copia (database or disk is full)" << first;
         QTest::newRow("archive locked by another program")
-            << "copie" << Prepare([](const QString &archive, const QString &) { return lock(archive); })
+            << "lock"
             << "l'archivio è bloccato da un altro programma (database is locked)" << first;
-        QTest::newRow("copies folder under a file")
-            << "ZELVARO_97.mdb/copie" << Prepare() << "la cartella non si può creare (Not a directory)"
-            << first;
     }
     void dailyBackupNotMade()
     {
-        QFETCH(QString, folder);
-        QFETCH(Prepare, prepare);
+        QFETCH(QString, fault);
         QFETCH(QString, cause);
         QFETCH(QStringList, series);
         auto archive = open(makeArchive({1}));
-        QVERIFY(archive && !makeDailyBackup(*archive, filePath("copie"), QDate(2024, 2, 1)));
-        const QString made =
-            filePath("copie/") + QDir(filePath("copie")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)[0];
-        std::shared_ptr<SqlFile> other = prepare ? prepare(m_path, made) : nullptr;
-        const Outcome error = makeDailyBackup(*archive, filePath(folder), QDate(2024, 2, 2));
-        other.reset();
+        const QString folder = filePath("copie");
+        QVERIFY(archive && !makeDailyBackup(*archive, folder, QDate(2024, 2, 1)));
+        const QString made = folder + "/" + QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot)[0];
+        const QString copy = made + "/ZELVARO_97-20240202.mdb";
+        if (fault.startsWith("link "))
+            QVERIFY(QFile::link(fault.mid(5), copy));
+        else if (fault == "folder")
+            QVERIFY(QDir().mkdir(copy));
+        else if (fault == "full")
+            FaultVfs::arm(1, SQLITE_FULL, FaultVfs::WriteMainDb, ENOSPC, true);
+        else
+            m_other = lock(m_path);
+        const Outcome error = makeDailyBackup(*archive, folder, QDate(2024, 2, 2));
+        m_other.reset();
         FaultVfs::disarm();
         QVERIFY(error.failed());
-        QCOMPARE(QString(error.text)
-                     .replace(m_dir->path(), "@")
-                     .replace(QRegularExpression("-[0-9a-f]{8}»"), "-#»"),
-                 "La copia di sicurezza giornaliera «ZELVARO_97-20240202.mdb» non è stata fatta nella "
-                 "cartella «@/" +
-                     folder + "/ZELVARO_97-#»: " + cause);
+        QCOMPARE(
+            QString(error.text)
+                .replace(m_dir->path(), "@")
+                .replace(QRegularExpression("-[0-9a-f]{8}»"), "-#»"),
+            "La copia di sicurezza giornaliera «ZELVARO_97-20240202.mdb» non è stata fatta nella cartella "
+            "«@/copie/ZELVARO_97-#»: " +
+                cause);
         QCOMPARE(folderEntries(made), series);
         QCOMPARE(listed(*archive), Rows{storedTexts(1)});
     }
