@@ -42,11 +42,11 @@ int shortPathFullPathname(sqlite3_vfs *vfs, const char *path, int size, char *ou
 const char *shortPathVfs()
 {
     static const bool registered = [] {
-        sqlite3_vfs *unix = sqlite3_vfs_find("unix");
-        if (unix == nullptr)
+        sqlite3_vfs *base = sqlite3_vfs_find("unix");
+        if (base == nullptr)
             return false;
-        static sqlite3_vfs vfs = *unix;
-        g_unixFullPathname = unix->xFullPathname;
+        static sqlite3_vfs vfs = *base;
+        g_unixFullPathname = base->xFullPathname;
         vfs.zName = kShortPathVfs;
         vfs.pNext = nullptr;
         vfs.xFullPathname = shortPathFullPathname;
