@@ -41,8 +41,9 @@ Dove sono le ore (il primo caso che si presenta):
      $XDG_DATA_HOME/zelvaro/ZELVARO_97.mdb (di solito ~/.local/share/zelvaro/)
      e il file ZELVARO.INI del punto 3 che lo indica.
 
-Stato di uscita: 0 alla chiusura normale, 1 se l'avvio non riesce (un'altra
-copia è già aperta, l'archivio non si apre o non si può creare).
+Stato di uscita: 0 alla chiusura normale, 1 se l'avvio non riesce (HOME non
+impostata, un'altra copia è già aperta, l'archivio non si apre o non si può
+creare).
 Vedere anche: man zelvaro, zelvaro-archivio --help.
 )";
 
@@ -88,7 +89,7 @@ int main(int argc, char *argv[])
     zelvaro::QtFileDialog files;
     zelvaro::QtProgressService progress;
     // Before the first change of each day, a copy of the archive start-up opens.
-    zelvaro::DailyCopy dailyCopy(zelvaro::defaultBackupFolder(), clock, messages);
+    zelvaro::DailyCopy dailyCopy(zelvaro::defaultBackupFolder(), clock);
     const zelvaro::Services services{&messages, &beep,  &pointer,   &clock,   &end,
                                      &events,   &files, &dailyCopy, &progress};
     const zelvaro::StartupServices startup{services, &instance, &folder};

@@ -522,18 +522,26 @@ Outcome Archive::backupTo(const QString &destination)
         SqliteConnection copy;
         if (Outcome error = copy.open(file.temporaryPath(), SQLITE_OPEN_READWRITE, m_busyTimeoutMs))
             return error;
+        // A full disk stops the copy only: the archive itself was just read.
+        const auto copyFailure = [&copy](int rc) {
+            Outcome error = copy.writeFailure(rc);
+            error.text.replace(sqliteCauseText(SQLITE_FULL),
+                               QStringLiteral("Disco pieno: non è possibile scrivere la copia"));
+            return error;
+        };
         sqlite3_backup *backup = sqlite3_backup_init(copy.get(), "main", m_connection->get(), "main");
         if (backup == nullptr)
-            return copy.writeFailure(sqlite3_errcode(copy.get()));
-        // One step: the whole archive is read under one read lock, hence consistent.
+            return copyFailure(sqlite3_errcode(copy.get()));
+        // One step: the whole archive is read under one read lock, hence consistent. A lock held by
+        // another program is waited for as a write waits (the archive's busy timeout).
         const int stepResult = sqlite3_backup_step(backup, -1);
         const int finishResult = sqlite3_backup_finish(backup);
         if (stepResult != SQLITE_DONE || finishResult != SQLITE_OK)
-            return copy.writeFailure(finishResult != SQLITE_OK ? finishResult : stepResult);
+            return copyFailure(finishResult != SQLITE_OK ? finishResult : stepResult);
         // The copy of an archive left in WAL mode would need files of its own beside it.
         const int rc = copy.exec(kJournalDelete);
         if (rc != SQLITE_OK)
-            return copy.writeFailure(rc);
+            return copyFailure(rc);
         if (Outcome error = copy.close())
             return error;
     }

@@ -92,7 +92,8 @@ public:
     // Writes a consistent copy of the archive to the new file `destination` with SQLite's online
     // backup (other programs may go on using the archive meanwhile). The copy is written beside
     // its destination under a temporary name and takes that name only when complete and checked;
-    // an existing file is never replaced, and nothing is left behind on failure.
+    // an existing file is never replaced, and nothing is left behind on failure. A lock held by
+    // another program is waited for as long as a write waits; a full disk is said to stop the copy.
     Outcome backupTo(const QString &destination);
 
 private:

@@ -2,8 +2,10 @@
 
 #include "Archive.h"
 #include "ArchiveFailure.h"
+#include "LeftoverFiles.h"
 #include "Texts.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -11,12 +13,37 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
 namespace zelvaro {
+
+namespace {
+
+// Makes `path` for its owner only, unless it is there; empty on success, else the system's cause.
+QString makePrivateFolder(const QString &path)
+{
+    if (::mkdir(QFile::encodeName(path).constData(), 0700) == 0 ||
+        (errno == EEXIST && QFileInfo(path).isDir()))
+        return {};
+    return QString::fromLocal8Bit(std::strerror(errno == EEXIST ? ENOTDIR : errno));
+}
+
+} // namespace
 
 QString defaultBackupFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
            QStringLiteral("/zelvaro/copie");
+}
+
+QString dailyCopySeries(const QString &canonicalPath)
+{
+    const QByteArray digest =
+        QCryptographicHash::hash(QFile::encodeName(canonicalPath), QCryptographicHash::Sha256).toHex();
+    return QFileInfo(canonicalPath).completeBaseName() + QLatin1Char('-') +
+           QString::fromLatin1(digest.left(8));
 }
 
 QString dailyCopyName(const QString &archivePath, const QDate &day)
@@ -28,28 +55,55 @@ QString dailyCopyName(const QString &archivePath, const QDate &day)
 Outcome makeDailyBackup(Archive &archive, const QString &folder, const QDate &today)
 {
     Q_ASSERT(today.isValid());
-    const QDir dir(folder);
-    const QString copy = dir.filePath(dailyCopyName(archive.path(), today));
-    if (QFileInfo::exists(copy))
-        return {};
-    if (!dir.mkpath(QStringLiteral(".")))
-        return archiveFailure(SQLITE_CANTOPEN,
-                              QStringLiteral("Impossibile creare la cartella delle copie ") + quoted(folder));
-    if (Outcome error = archive.backupTo(copy))
-        return error;
+    const QFileInfo archiveFile(archive.path());
+    const QString canonical = archiveFile.canonicalFilePath();
+    const QDir series(QDir(folder).filePath(
+        dailyCopySeries(canonical.isEmpty() ? archiveFile.absoluteFilePath() : canonical)));
+    const QString name = dailyCopyName(archive.path(), today);
+    const QString copy = series.filePath(name);
+    const auto notMade = [&](int code, const QString &cause) {
+        return archiveFailure(code, QStringLiteral("La copia di sicurezza giornaliera ") + quoted(name) +
+                                        QStringLiteral(" non è stata fatta nella cartella ") +
+                                        quoted(series.path()) + QStringLiteral(": ") + cause);
+    };
 
-    // Only this archive's copies: a name, a dash and eight digits, which sort by date.
-    const QRegularExpression ownCopy(
-        QStringLiteral("^") + QRegularExpression::escape(QFileInfo(archive.path()).completeBaseName()) +
-        QStringLiteral("-\\d{8}\\.mdb$"));
-    QStringList copies = dir.entryList(QDir::Files, QDir::Name).filter(ownCopy);
-    while (copies.size() > kKeptDailyCopies) {
-        const QString oldest = dir.filePath(copies.takeFirst());
-        if (!QFile::remove(oldest))
-            return archiveFailure(SQLITE_IOERR, QStringLiteral("Impossibile cancellare la copia vecchia ") +
-                                                    quoted(oldest));
-    }
+    const QFileInfo existing(copy);
+    if (existing.isSymLink())
+        return notMade(SQLITE_CANTOPEN, QStringLiteral("al suo posto c'è un collegamento simbolico, che non "
+                                                       "viene toccato: toglierlo perché la copia si faccia"));
+    if (existing.isFile())
+        return {};
+    if (existing.exists())
+        return notMade(SQLITE_CANTOPEN,
+                       QStringLiteral("al suo posto c'è una cartella o un file speciale, che "
+                                      "non viene toccato"));
+    QDir().mkpath(QFileInfo(folder).absolutePath());
+    QString cause = makePrivateFolder(folder);
+    if (cause.isEmpty())
+        cause = makePrivateFolder(series.path());
+    if (!cause.isEmpty())
+        return notMade(SQLITE_CANTOPEN,
+                       QStringLiteral("la cartella non si può creare (") + cause + QLatin1Char(')'));
+    if (Outcome error = archive.backupTo(copy))
+        return notMade(error.code, lowerFirst(error.text));
+
+    // The copies of this series only, a name, a dash and eight digits, which sort by date. An old
+    // copy that cannot be removed is no harm, and the new one was made: nothing to say.
+    const QRegularExpression ownCopy(QStringLiteral("^") +
+                                     QRegularExpression::escape(archiveFile.completeBaseName()) +
+                                     QStringLiteral("-\\d{8}\\.mdb$"));
+    QStringList copies = series.entryList(QDir::Files, QDir::Name).filter(ownCopy);
+    while (copies.size() > kKeptDailyCopies)
+        QFile::remove(series.filePath(copies.takeFirst()));
     return {};
+}
+
+void removeDailyCopyLeftovers(const QString &folder, const QDateTime &now)
+{
+    removeLeftoverTemporaries(folder, now);
+    const QDir copies(folder);
+    for (const QString &series : copies.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks))
+        removeLeftoverTemporaries(copies.filePath(series), now);
 }
 
 } // namespace zelvaro

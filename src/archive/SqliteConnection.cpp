@@ -8,18 +8,117 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zelvaro {
+
+namespace {
+
+constexpr char kFolderDescriptorPrefix[] = "/proc/self/fd/";
+constexpr const char *kShortPathVfs = "zelvaro-fd";
+
+int (*g_unixFullPathname)(sqlite3_vfs *, const char *, int, char *) = nullptr;
+
+// SQLite's own full path resolves every link, /proc/self/fd/N included, back to the long path; a
+// path through a folder's descriptor was resolved before it was made, and is taken as it is.
+int shortPathFullPathname(sqlite3_vfs *vfs, const char *path, int size, char *out)
+{
+    if (std::strncmp(path, kFolderDescriptorPrefix, sizeof kFolderDescriptorPrefix - 1) != 0)
+        return g_unixFullPathname(vfs, path, size, out);
+    const std::size_t length = std::strlen(path) + 1;
+    if (length > std::size_t(size))
+        return SQLITE_CANTOPEN;
+    std::memcpy(out, path, length);
+    return SQLITE_OK;
+}
+
+// SQLite's unix file system under another name, with the full path above: registered once, never
+// the default.
+const char *shortPathVfs()
+{
+    static const bool registered = [] {
+        sqlite3_vfs *base = sqlite3_vfs_find("unix");
+        if (base == nullptr)
+            return false;
+        static sqlite3_vfs vfs = *base;
+        g_unixFullPathname = base->xFullPathname;
+        vfs.zName = kShortPathVfs;
+        vfs.pNext = nullptr;
+        vfs.xFullPathname = shortPathFullPathname;
+        return sqlite3_vfs_register(&vfs, 0) == SQLITE_OK;
+    }();
+    return registered ? kShortPathVfs : nullptr;
+}
+
+// The path with every link resolved, as SQLite would resolve it; the folder only when the file is
+// missing or, with SQLITE_OPEN_NOFOLLOW, when its own link is for SQLite to refuse.
+QByteArray resolvedPath(const QByteArray &path, bool followFile)
+{
+    char buffer[PATH_MAX];
+    struct stat status;
+    if (followFile && ::lstat(path.constData(), &status) == 0 && ::realpath(path.constData(), buffer))
+        return buffer;
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray folder = slash > 0 ? path.left(slash) : QByteArray("/");
+    if (!::realpath(folder.constData(), buffer))
+        return path;
+    return QByteArray(buffer) + (std::strcmp(buffer, "/") == 0 ? "" : "/") + path.mid(slash + 1);
+}
+
+Outcome tooLongFailure(const QString &path, qsizetype bytes)
+{
+    return archiveFailure(
+        SQLITE_CANTOPEN,
+        QStringLiteral("Il percorso del file ") + quoted(path) + QStringLiteral(" è troppo lungo (") +
+            QString::number(bytes) + QStringLiteral(" byte): SQLite ne apre al massimo ") +
+            QString::number(SqliteConnection::kLongestDirectPathBytes) +
+            QStringLiteral(", e la cartella non si raggiunge per la via breve /proc/self/fd"));
+}
+
+} // namespace
+
+SqliteConnection::~SqliteConnection()
+{
+    m_db.reset(); // before the folder that a long path goes through
+    if (m_folder >= 0)
+        ::close(m_folder);
+}
 
 Outcome SqliteConnection::open(const QString &path, int flags, int busyTimeoutMs)
 {
     Q_ASSERT(busyTimeoutMs >= 0);
     m_db.reset();
+    if (m_folder >= 0)
+        ::close(m_folder);
+    m_folder = -1;
     m_path = path;
+    QByteArray name = QFile::encodeName(QFileInfo(path).absoluteFilePath());
+    const char *vfs = nullptr;
+    const QByteArray resolved = resolvedPath(name, (flags & SQLITE_OPEN_NOFOLLOW) == 0);
+    if (resolved.size() > kLongestDirectPathBytes) {
+        const qsizetype slash = resolved.lastIndexOf('/');
+        vfs = shortPathVfs();
+        m_folder = ::open(resolved.left(slash).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        const QByteArray folder = kFolderDescriptorPrefix + QByteArray::number(m_folder);
+        struct stat status;
+        if (vfs == nullptr || m_folder < 0 || ::stat(folder.constData(), &status) != 0) {
+            if (m_folder >= 0)
+                ::close(m_folder);
+            m_folder = -1;
+            return tooLongFailure(path, resolved.size());
+        }
+        name = folder + resolved.mid(slash);
+    } else if (name.size() > kLongestDirectPathBytes) {
+        name = resolved; // long only through "..", ".", or links that lead somewhere short
+    }
     sqlite3 *raw = nullptr;
     // The connection is used from one thread only: no per-call mutex.
-    const int rc = sqlite3_open_v2(QFile::encodeName(QFileInfo(path).absoluteFilePath()).constData(), &raw,
-                                   flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int rc = sqlite3_open_v2(name.constData(), &raw, flags | SQLITE_OPEN_NOMUTEX, vfs);
     m_db.reset(raw);
     if (rc != SQLITE_OK) {
         const Outcome error = failure(rc);

@@ -23,11 +23,22 @@ class SqliteConnection
 {
 public:
     SqliteConnection() = default;
+    ~SqliteConnection();
+    SqliteConnection(const SqliteConnection &) = delete;
+    SqliteConnection &operator=(const SqliteConnection &) = delete;
 
     // Opens the file at `path` with SQLite's open flags (SQLITE_OPEN_READONLY or READWRITE, never
     // CREATE unless asked) and waits up to `busyTimeoutMs` (>= 0) for a lock held by another program.
     // The absolute path is opened, so that a name beginning with "file:" is never taken for a URI.
+    // A path longer than SQLite takes (kLongestDirectPathBytes once links are resolved; the file
+    // system takes 4,095) is opened through the descriptor of its folder, /proc/self/fd/N/name,
+    // so that the journal still lands beside the file; where that is not possible the failure says
+    // that the path is too long and names the limit.
     Outcome open(const QString &path, int flags, int busyTimeoutMs);
+
+    // The longest path, in bytes once its links are resolved, that SQLite opens as it is: its
+    // limit of 512 bytes less the "-journal" it adds for the journal's name.
+    static constexpr int kLongestDirectPathBytes = 504;
 
     // Closes now and reports a failure to release the file (SQLITE_BUSY while a statement is alive).
     Outcome close();
@@ -52,6 +63,7 @@ public:
     Outcome quickCheck() const;
 
 private:
+    int m_folder = -1; // the folder's descriptor that a long path is opened through; outlives m_db
     SqliteHandle m_db;
     QString m_path;
 };

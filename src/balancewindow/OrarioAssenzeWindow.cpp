@@ -191,9 +191,10 @@ void OrarioAssenzeWindow::cmdTOGLI_ASSENZE_Click()
 BalanceEdit OrarioAssenzeWindow::change(const std::function<BalanceEdit(BalanceEditor &)> &edit)
 {
     m_services.pointer->setBusy(true);
+    m_copyNote.clear();
     BalanceEditor editor(m_archive, [this] {
         if (m_services.beforeWrite)
-            m_services.beforeWrite->beforeWrite();
+            m_copyNote = m_services.beforeWrite->beforeWrite();
     });
     const BalanceEdit result = edit(editor);
     m_services.pointer->setBusy(false);
@@ -202,15 +203,18 @@ BalanceEdit OrarioAssenzeWindow::change(const std::function<BalanceEdit(BalanceE
 
 void OrarioAssenzeWindow::finish(const BalanceEdit &edit)
 {
+    // A daily copy that could not be made is told with what became of the change, in one message.
+    const QString besides = m_copyNote.isEmpty() ? QString() : QStringLiteral("\r\r") + m_copyNote;
     if (edit.ending == BalanceEdit::Ending::Done) {
         m_txtESITO->setPlainText(edit.text);
         if (m_services.events)
             emit m_services.events->changed();
         reload();
-        return;
+        if (besides.isEmpty())
+            return;
     }
     m_reporting = true;
-    m_services.messages->show(upperFirst(edit.text), QString(), MessageBoxService::Icon::Warning,
+    m_services.messages->show(upperFirst(edit.text) + besides, QString(), MessageBoxService::Icon::Warning,
                               MessageBoxService::Buttons::Ok);
     m_reporting = false;
 }

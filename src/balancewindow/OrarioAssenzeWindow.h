@@ -64,6 +64,7 @@ private:
     Services m_services;
     StoredBalance m_stored;
     bool m_reporting = false; // a box is up: a box left meanwhile is not saved again
+    QString m_copyNote;       // what the daily copy before the last change had to say
 
     QTabWidget *m_tabs = nullptr;
     QLineEdit *m_txtNOME = nullptr;

@@ -90,6 +90,25 @@ void Form2::reportInvalidKey(const QString &key)
     report(kMismatch, QStringLiteral("Numero del movimento non valido: ") + key);
 }
 
+QString Form2::beforeWrite()
+{
+    return m_services.beforeWrite ? m_services.beforeWrite->beforeWrite() : QString();
+}
+
+void Form2::afterChange(const QString &done, const QString &note)
+{
+    const QString changed =
+        QStringLiteral("Il movimento ") + m_recordKey + QStringLiteral(" è stato ") + done;
+    const QString besides = note.isEmpty() ? QString() : QStringLiteral("\r\r") + note;
+    // The change is made: a list that cannot be read again must not make it look lost.
+    if (const Outcome error = fillList())
+        report(error.code,
+               changed + QStringLiteral(", ma l'elenco non è stato aggiornato: ") + error.text + besides);
+    else if (!note.isEmpty())
+        m_services.messages->show(changed + QLatin1Char('.') + besides, QString(),
+                                  MessageBoxService::Icon::Warning, MessageBoxService::Buttons::Ok);
+}
+
 void Form2::CARICA_LISTA_MOV()
 {
     if (const Outcome error = fillList())
@@ -306,11 +325,11 @@ void Form2::cmdCONFERMA_Click()
                               trimBlanks(m_txtORA_FINE1->text()), trimBlanks(m_txtORA_INIZIO2->text()),
                               trimBlanks(m_txtORA_FINE2->text()), trimBlanks(m_txtORA_INIZIO3->text()),
                               trimBlanks(m_txtORA_FINE3->text())};
-    if (m_services.beforeWrite)
-        m_services.beforeWrite->beforeWrite();
+    const QString note = beforeWrite();
     qint64 stored = 0;
     if (const Outcome error = m_archive.confirmRecord(*number, values, &stored)) {
-        report(error); // the archive's text ends saying that nothing was stored
+        // The archive's text ends saying that nothing was stored; the copy's failure comes after.
+        report(error.code, note.isEmpty() ? error.text : error.text + QStringLiteral("\r\r") + note);
         return;
     }
     showReadOuts(texts);
@@ -326,11 +345,7 @@ void Form2::cmdCONFERMA_Click()
         m_txtNUM_MOV->setText(m_recordKey);
     }
     m_week.reset();
-    // The day is stored: a list that cannot be read again must not make it look lost.
-    if (const Outcome error = fillList())
-        report(error.code, QStringLiteral("Il movimento ") + m_recordKey +
-                               QStringLiteral(" è stato registrato, ma l'elenco non è stato aggiornato: ") +
-                               error.text);
+    afterChange(QStringLiteral("registrato"), note);
     PROTEGGE_CAMPI_MOV_MAG();
     notifyArchiveChanged();
 }
@@ -353,17 +368,13 @@ void Form2::Command1_Click()
         reportInvalidKey(m_recordKey);
         return;
     }
-    if (m_services.beforeWrite)
-        m_services.beforeWrite->beforeWrite();
+    const QString note = beforeWrite();
     if (const Outcome error = m_archive.deleteRecord(*number)) {
-        report(error); // the archive's text ends saying that nothing was deleted
+        report(error.code, note.isEmpty() ? error.text : error.text + QStringLiteral("\r\r") + note);
         return;
     }
     m_week.reset();
-    if (const Outcome error = fillList())
-        report(error.code, QStringLiteral("Il movimento ") + m_recordKey +
-                               QStringLiteral(" è stato cancellato, ma l'elenco non è stato aggiornato: ") +
-                               error.text);
+    afterChange(QStringLiteral("cancellato"), note);
     notifyArchiveChanged();
 }
 

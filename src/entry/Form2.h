@@ -98,6 +98,13 @@ private:
     void report(int code, const QString &text);
     void report(const Outcome &error);
     void reportInvalidKey(const QString &key);
+    // What runs before a change (the day's copy): what the user must learn of it, told in the
+    // message about the change.
+    QString beforeWrite();
+    // After a change that went through (`done`: "registrato", "cancellato"): the list filled again,
+    // and one message for whatever else there is to say, a list that cannot be read again or
+    // `note` from beforeWrite(), or none.
+    void afterChange(const QString &done, const QString &note);
 
     Archive &m_archive;
     Services m_services;

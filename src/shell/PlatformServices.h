@@ -93,12 +93,14 @@ public:
     virtual QString openFileName(const QString &title, const QString &folder, const QString &filter) = 0;
 };
 
-// Runs just before a window changes the archive ("Conferma", "Cancella").
+// Runs just before a window changes the archive ("Conferma", "Cancella") and shows nothing: what
+// the user must learn of it comes back as sentences, or the empty text, which the window tells in
+// the one message that says what became of the change.
 class ArchiveWriteHook
 {
 public:
     virtual ~ArchiveWriteHook() = default;
-    virtual void beforeWrite() = 0;
+    virtual QString beforeWrite() = 0;
 };
 
 // Tells the windows that follow the archive that another window has just changed it.

@@ -3,8 +3,11 @@
 #include "Archive.h"
 #include "ArchiveFailure.h"
 #include "ConfigurationFile.h"
+#include "DailyBackup.h"
 #include "ErrorReport.h"
+#include "LeftoverFiles.h"
 #include "MDIForm1.h"
+#include "Texts.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -44,6 +47,20 @@ QString userConfigurationFile()
 QString userDefaultArchiveFile()
 {
     return userFile(QStandardPaths::GenericDataLocation, kDefaultArchiveFileName);
+}
+
+// Empty when HOME names a folder from the root; else why the per-user folders cannot be found (Qt
+// would put them under "/", as "//.local/share").
+QString homeProblem()
+{
+    const QString home = qEnvironmentVariable("HOME");
+    if (home.startsWith(QLatin1Char('/')))
+        return {};
+    return (home.isEmpty() ? QStringLiteral("La variabile d'ambiente HOME non è impostata")
+                           : QStringLiteral("La variabile d'ambiente HOME vale ") + quoted(home) +
+                                 QStringLiteral(", che non è il percorso di una cartella")) +
+           QStringLiteral(": Zelvaro non sa dove tenere l'archivio, le impostazioni e le copie "
+                          "dell'utente.\r\rIl programma termina.");
 }
 
 // A message after which start-up cannot go on: beep, stop icon, then the program ends.
@@ -173,12 +190,21 @@ StartedProgram Main(const StartupServices &services, const HoursWindowFactory &m
     StartedProgram program;
     services.windows.pointer->setBusy(true);
 
+    if (const QString problem = homeProblem(); !problem.isEmpty()) {
+        endStartup(services, problem);
+        return program;
+    }
     if (services.instance->anotherCopyRunning()) {
         services.windows.messages->show(QStringLiteral("Applicazione già in uso !"),
                                         QStringLiteral("ERRORE GENERALE"), Icon::Stop, Buttons::Ok, true);
         services.windows.end->endProgram(kStartupFailedStatus);
         return program;
     }
+
+    // What a program killed while it wrote a daily copy or an import left in the per-user folders.
+    const QDateTime now = services.windows.clock->now();
+    removeLeftoverTemporaries(QFileInfo(userDefaultArchiveFile()).path(), now);
+    removeDailyCopyLeftovers(defaultBackupFolder(), now);
 
     // A program folder that holds the INI or the default archive is a portable copy: it keeps its
     // data beside it. Otherwise the data lives in the user's own folders.

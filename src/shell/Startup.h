@@ -57,8 +57,11 @@ QString programFolderFile(const QString &folder, const QString &name);
 // returns, the signed error number, " - ", the error text, two carriage returns, the path.
 QString archiveOpenFailureText(const Outcome &error, const QString &archivePath);
 
-// Start-up: busy pointer, the second-copy refusal, the archive path, the archive opening, then the
-// main window (which opens Form2 through the factory) shown, and the normal pointer.
+// Start-up: busy pointer, the refusal without HOME (nothing is made, not even the lock), the
+// second-copy refusal, the removal of what a killed program left while writing a daily copy or an
+// import in the per-user folders (see removeLeftoverTemporaries), the archive path, the archive
+// opening, then the main window (which opens Form2 through the factory) shown, and the normal
+// pointer.
 // The archive path comes from the first of:
 //  1. ZELVARO.INI in the program folder (its first line; when it holds none, "asssente" and the
 //     default beside the program);
@@ -68,8 +71,8 @@ QString archiveOpenFailureText(const Outcome &error, const QString &archivePath)
 //  4. first start: the per-user archive $XDG_DATA_HOME/zelvaro/ZELVARO_97.mdb is created (or an
 //     existing one taken), the per-user ZELVARO.INI written to name it, and an information box
 //     shows where it is. An installed program, whose folder its user cannot write, lives here.
-// On a second copy, an INI line longer than any path, a failed first start or a failed opening it
-// shows the message, ends the program with kStartupFailedStatus and returns without a window.
+// Without HOME, on a second copy, an INI line longer than any path, a failed first start or a failed opening
+// it shows the message, ends the program with kStartupFailedStatus and returns without a window.
 StartedProgram Main(const StartupServices &services, const HoursWindowFactory &makeForm2);
 
 } // namespace zelvaro

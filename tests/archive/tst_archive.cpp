@@ -3,9 +3,11 @@
 #include "DailyBackup.h"
 #include "FaultVfs.h"
 #include "Files.h"
+#include "SqliteConnection.h"
 #include "TempArchive.h"
 
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTest>
 #include <QThread>
 
@@ -460,40 +462,171 @@ private slots:
         QVERIFY(SqlFile(path).value("SELECT COUNT(*) FROM MOV_MAG").toInt() > 0);
     }
 
-    // One copy a day, made while the archive is open, with every table; the last 14 copies of this
-    // archive are kept.
+    // Each archive's copies in a folder of their own, named for people, told apart by the archive's place.
+    void dailyCopySeries_data()
+    {
+        QTest::addColumn<QString>("archive"); // its canonical path
+        QTest::addColumn<QString>("series");
+        QTest::newRow("installed") << "/home/anna/.local/share/zelvaro/ZELVARO_97.mdb"
+                                   << "ZELVARO_97-d57f41ec";
+        QTest::newRow("portable, same name") << "/media/anna/CHIAVETTA/ZELVARO_97.mdb"
+                                             << "ZELVARO_97-b195530e";
+        QTest::newRow("the last suffix only goes") << "/home/anna/Documenti/ore.2024.mdb"
+                                                   << "ore.2024-df16ddf2";
+    }
+    void dailyCopySeries()
+    {
+        QFETCH(QString, archive);
+        QFETCH(QString, series);
+        QCOMPARE(zelvaro::dailyCopySeries(archive), series);
+    }
+
+    // One copy a day, made while the archive is open, in the series of its archive: two archives of
+    // one name keep theirs apart, the last 14 of each are kept, the copies that older versions put
+    // straight into the folder stay.
     void dailyBackup()
     {
-        auto archive = open(makeArchive({1, 2}));
-        QVERIFY(archive);
         const QString folder = filePath("copie");
-        QVERIFY(QDir().mkpath(folder));
-        QStringList kept{"ALTRO-20240101.mdb", "ZELVARO_97-2024.mdb"}; // another archive's, not a copy's name
-        for (int day = 1; day <= 16; ++day)
-            kept.append(dailyCopyName(m_path, QDate(2024, 1, day)));
-        for (const QString &name : kept)
-            QVERIFY(writeBytes(folder + "/" + name, {}));
-        kept.remove(2, 3);
-        kept.append("ZELVARO_97-20240201.mdb");
+        QStringList inFolder; // made by older versions, more than a series keeps
+        for (int day = 1; day <= 15; ++day) {
+            inFolder.append(QString::asprintf("ZELVARO_97-202312%02d.mdb", day));
+            QVERIFY(writeBytes(folder + "/" + inFolder.last(), "vecchia"));
+        }
+        const QString pathA = makeArchive({1, 2});
+        QVERIFY(QDir().mkpath(filePath("portatile")));
+        m_path = filePath("portatile/ZELVARO_97.mdb");
+        const QString pathB = makeArchive({7});
+        auto a = open(pathA), b = open(pathB);
+        QVERIFY(a && b);
         bool replaced = true; // the tables of the balance go with the copy
-        QVERIFY(!BalanceTables(*archive).saveContractEntry(
-                    {QDate(2024, 1, 8), {480, 480, 480, 480, 480, 0, 0}}, &replaced) &&
+        QVERIFY(!BalanceTables(*a).saveContractEntry({QDate(2024, 1, 8), {480, 480, 480, 480, 480, 0, 0}},
+                                                     &replaced) &&
                 !replaced);
-        const Rows morning = content(m_path);
-        QVERIFY(!makeDailyBackup(*archive, folder, QDate(2024, 2, 1)));
+        const Rows morningA = content(pathA), rowsB = content(pathB);
+        QVERIFY(!makeDailyBackup(*a, folder, QDate(2024, 2, 1)));
+        QVERIFY(!makeDailyBackup(*b, folder, QDate(2024, 2, 1)));
         qint64 stored = 0;
-        QVERIFY(!archive->confirmRecord(3, kValues, &stored) && stored == 3);
-        // The same day: the morning's copy stays.
-        QVERIFY(!makeDailyBackup(*archive, folder, QDate(2024, 2, 1)));
-        kept.sort();
-        QCOMPARE(folderEntries(folder), kept);
-        QCOMPARE(content(folder + "/ZELVARO_97-20240201.mdb"), morning);
+        QVERIFY(!a->confirmRecord(3, kValues, &stored) && stored == 3);
+        QVERIFY(!makeDailyBackup(*a, folder, QDate(2024, 2, 1))); // the same day: the morning's copy stays
+
+        QStringList series = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(series.size(), 2);
+        QVERIFY(series.filter(QRegularExpression("^ZELVARO_97-[0-9a-f]{8}$")) == series);
+        if (content(folder + "/" + series[0] + "/ZELVARO_97-20240201.mdb") != morningA)
+            series.swapItemsAt(0, 1);
+        const QString seriesA = folder + "/" + series[0], seriesB = folder + "/" + series[1];
+        QCOMPARE(content(seriesA + "/ZELVARO_97-20240201.mdb"), morningA);
+        QCOMPARE(content(seriesB + "/ZELVARO_97-20240201.mdb"), rowsB);
+        QCOMPARE(SqlFile(seriesA + "/ZELVARO_97-20240201.mdb")
+                     .rows("SELECT DAL, MIN_VEN FROM ORARIO_CONTRATTUALE"),
+                 (Rows{{"2024-01-08", "480"}}));
+
+        QStringList kept{"ZELVARO_97-2024.mdb"}; // not a copy's name
+        QVERIFY(writeBytes(seriesA + "/" + kept[0], {}));
+        for (int day = 1; day <= 15; ++day) {
+            const QString name = QString::asprintf("ZELVARO_97-202401%02d.mdb", day);
+            QVERIFY(writeBytes(seriesA + "/" + name, {}));
+            if (day >= 4)
+                kept.append(name);
+        }
+        QVERIFY(!makeDailyBackup(*a, folder, QDate(2024, 2, 2)));
+        kept << "ZELVARO_97-20240201.mdb"
+             << "ZELVARO_97-20240202.mdb";
+        QCOMPARE(folderEntries(seriesA), kept);
+        QCOMPARE(folderEntries(seriesB), QStringList{"ZELVARO_97-20240201.mdb"});
+        inFolder << series[0] << series[1];
+        inFolder.sort();
+        QCOMPARE(folderEntries(folder), inFolder);
+    }
+
+    // A copy that is not made says which copy, in which folder, and why, and leaves nothing behind.
+    void dailyBackupNotMade_data()
+    {
+        QTest::addColumn<QString>("fault"); // made the day after a first copy
+        QTest::addColumn<QString>("cause");
+        QTest::addColumn<QStringList>("series"); // what its folder holds then
+        const QString link = "al suo posto c'è un collegamento simbolico, che non viene toccato: toglierlo "
+                             "perché la copia si faccia";
+        const QStringList first{"ZELVARO_97-20240201.mdb"},
+            both = first + QStringList{"ZELVARO_97-20240202.mdb"};
+        QTest::newRow("a link at the copy's name, to the archive")
+            << "link ../../ZELVARO_97.mdb" << link << both;
+        QTest::newRow("a dangling link at the copy's name") << "link nessuno.mdb" << link << both;
+        QTest::newRow("a folder at the copy's name")
+            << "folder"
+            << "al suo posto c'è una cartella o un file speciale, che non viene toccato" << both;
+        QTest::newRow("disk full: the copy's, not the archive's")
+            << "full"
+            << "disco pieno: non è possibile scrivere la copia (database or disk is full)" << first;
+        QTest::newRow("archive locked by another program")
+            << "lock"
+            << "l'archivio è bloccato da un altro programma (database is locked)" << first;
+    }
+    void dailyBackupNotMade()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, cause);
+        QFETCH(QStringList, series);
+        auto archive = open(makeArchive({1}));
+        const QString folder = filePath("copie");
+        QVERIFY(archive && !makeDailyBackup(*archive, folder, QDate(2024, 2, 1)));
+        const QString made = folder + "/" + QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot)[0];
+        const QString copy = made + "/ZELVARO_97-20240202.mdb";
+        if (fault.startsWith("link "))
+            QVERIFY(QFile::link(fault.mid(5), copy));
+        else if (fault == "folder")
+            QVERIFY(QDir().mkdir(copy));
+        else if (fault == "full")
+            FaultVfs::arm(1, SQLITE_FULL, FaultVfs::WriteMainDb, ENOSPC, true);
+        else
+            m_other = lock(m_path);
+        const Outcome error = makeDailyBackup(*archive, folder, QDate(2024, 2, 2));
+        m_other.reset();
+        FaultVfs::disarm();
+        QVERIFY(error.failed());
         QCOMPARE(
-            SqlFile(folder + "/ZELVARO_97-20240201.mdb").rows("SELECT DAL, MIN_VEN FROM ORARIO_CONTRATTUALE"),
-            (Rows{{"2024-01-08", "480"}}));
-        QVERIFY(!makeDailyBackup(*archive, filePath("nuova/copie"), QDate(2024, 2, 2)));
-        QVERIFY(hasError(makeDailyBackup(*archive, filePath("ZELVARO_97.mdb/x"), QDate(2024, 2, 2)),
-                         SQLITE_CANTOPEN, "cartella delle copie"));
+            QString(error.text)
+                .replace(m_dir->path(), "@")
+                .replace(QRegularExpression("-[0-9a-f]{8}»"), "-#»"),
+            "La copia di sicurezza giornaliera «ZELVARO_97-20240202.mdb» non è stata fatta nella cartella "
+            "«@/copie/ZELVARO_97-#»: " +
+                cause);
+        QCOMPARE(folderEntries(made), series);
+        QCOMPARE(listed(*archive), Rows{storedTexts(1)});
+    }
+
+    // A path past SQLite's 504 bytes opens through its folder's descriptor; the journal of a write
+    // lands beside the archive itself, not beside a link that leads to it.
+    void longPath_data()
+    {
+        QTest::addColumn<bool>("throughLink");
+        QTest::newRow("archive at the end of a 600-byte path") << false;
+        QTest::newRow("short link to it") << true;
+    }
+    void longPath()
+    {
+        QFETCH(bool, throughLink);
+        QString folder = m_dir->path();
+        while (QFile::encodeName(folder).size() < 600)
+            folder += "/" + QString(99, u'c');
+        QVERIFY(QDir().mkpath(folder));
+        const QString archive = folder + "/ZELVARO_97.mdb", link = filePath("corto.mdb");
+        QVERIFY(!Archive::create(archive));
+        QVERIFY(!throughLink || QFile::link(archive, link));
+        const QString path = throughLink ? link : archive;
+        {
+            SqliteConnection db;
+            QVERIFY(!db.open(path, SQLITE_OPEN_READWRITE, 100));
+            WriteTransaction write(db);
+            QVERIFY(!write.begin() && db.exec("INSERT INTO MOV_MAG (NUM_MOV) VALUES (5)") == SQLITE_OK);
+            QCOMPARE(folderEntries(folder), (QStringList{"ZELVARO_97.mdb", "ZELVARO_97.mdb-journal"}));
+            QVERIFY(!QFileInfo::exists(link + "-journal"));
+        }
+        auto opened = open(path);
+        qint64 stored = 0;
+        QVERIFY(opened && !opened->confirmRecord(3, kValues, &stored) && stored == 1);
+        QCOMPARE(listed(*opened), Rows{writtenTexts(1, "")});
+        QCOMPARE(folderEntries(folder), QStringList{"ZELVARO_97.mdb"});
     }
 };
 

@@ -18,11 +18,16 @@ using Rows = QList<QStringList>;
 
 namespace {
 
-// Counts the writes announced to the daily copy.
+// Counts the writes announced to the daily copy, which answers with `note`.
 struct CountingHook : ArchiveWriteHook
 {
-    void beforeWrite() override { ++count; }
+    QString beforeWrite() override
+    {
+        ++count;
+        return note;
+    }
     int count = 0;
+    QString note;
 };
 
 } // namespace
@@ -57,7 +62,7 @@ private slots:
         m_temp = std::make_unique<TempArchive>();
         m_fakes = std::make_unique<FakeServices>();
         m_fakes->clock.when = QDateTime(QDate(2025, 4, 9), QTime(10, 0));
-        m_hook.count = 0;
+        m_hook = CountingHook();
         Outcome error;
         m_archive = Archive::open(m_temp->path(), &error);
         QVERIFY2(m_archive, qPrintable(error.text));
@@ -128,7 +133,11 @@ private slots:
                      u"\nGiorni saltati:\n  19/04/2025: giorno non lavorativo\n  20/04/2025: festività "
                      "(Pasqua)\n  21/04/2025: festività (Lunedì dell'Angelo)"_s);
         m_ui.type(u"txtDAL"_s, u"18/04/2025"_s);
+        // A daily copy that failed is told once, with what became of the change.
+        m_hook.note = u"La copia di sicurezza giornaliera «ZELVARO_97-20250409.mdb» non è stata fatta"_s;
+        m_fakes->messages.expectOk();
         m_ui.click(u"cmdTOGLI_ASSENZE"_s);
+        QCOMPARE(m_fakes->messages.texts().last(), outcome() + u"\r\r"_s + m_hook.note);
         QCOMPARE(stored(u"SELECT DATA FROM ASSENZE"_s), (Rows{{u"2025-04-16"_s}, {u"2025-04-17"_s}}));
         QCOMPARE(m_ui.rows(u"lstASSENZE"_s),
                  (QStringList{u"mer 16/04/2025 - Malattia 8.00"_s, u"gio 17/04/2025 - Malattia 8.00"_s,

@@ -11,6 +11,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDir>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <cmath>
@@ -449,40 +450,83 @@ private slots:
         QCOMPARE(m_temp->row(*given).at(5), u"17"_s);
     }
 
-    // Before the first change of a day the archive is copied, by "Cancella" as by "Conferma"; a copy
-    // that fails is said once and the changes go on.
+    // Before the first change of a day the archive is copied, by "Cancella" as by "Conferma", also
+    // when the window stays open past midnight. A copy that fails is told once a day, in the one
+    // message that says what became of the change.
     void dailyCopyBeforeTheFirstChange_data()
     {
         QTest::addColumn<QString>("folder");        // of the copies, beside the archive
-        QTest::addColumn<QStringList>("clicks");    // the day's changes
-        QTest::addColumn<QList<Answer>>("answers"); // to the question of "Cancella", to the warning
-        QTest::addColumn<QStringList>("copies");
-        const QStringList copy{u"ZELVARO_97-20040305.mdb"_s};
-        QTest::newRow("Cancella") << u"copie"_s << QStringList{u"Command1"_s} << QList<Answer>{Answer::Yes}
-                                  << copy;
-        QTest::newRow("copy impossible: said once")
-            << u"ZELVARO_97.mdb/copie"_s << QStringList{u"cmdCONFERMA"_s, u"Command1"_s}
-            << QList<Answer>{Answer::Ok, Answer::Yes} << QStringList();
+        QTest::addColumn<QString>("otherProgram");  // what it holds meanwhile
+        QTest::addColumn<QStringList>("clicks");    // the changes; "mezzanotte": the clock's next day
+        QTest::addColumn<QList<Answer>>("answers"); // to the boxes shown
+        QTest::addColumn<QStringList>("said");      // '@' the archive's folder, '#' the series' digits
+        QTest::addColumn<QStringList>("copies");    // in the series folder
+        const QString notMade =
+            u"La copia di sicurezza giornaliera «ZELVARO_97-20040305.mdb» non è stata fatta "
+            "nella cartella «@/%1/ZELVARO_97-#»: %2.\r\rLa copia viene ritentata a ogni "
+            "modifica; questo avviso non si ripete fino a domani."_s;
+        const QString cancella = u"Confermi la cancellazione del movimento 1"_s;
+        const QStringList today{u"ZELVARO_97-20040305.mdb"_s};
+        QTest::newRow("Cancella") << u"copie"_s << QString() << QStringList{u"Command1"_s}
+                                  << QList<Answer>{Answer::Yes} << QStringList{cancella} << today;
+        QTest::newRow("open past midnight: the next day's first change copies again")
+            << u"copie"_s << QString() << QStringList{u"cmdCONFERMA"_s, u"mezzanotte"_s, u"cmdCONFERMA"_s}
+            << QList<Answer>() << QStringList() << (today + QStringList{u"ZELVARO_97-20040306.mdb"_s});
+        QTest::newRow("copy impossible: the change made, said once")
+            << u"ZELVARO_97.mdb/copie"_s << QString() << QStringList{u"cmdCONFERMA"_s, u"Command1"_s}
+            << QList<Answer>{Answer::Ok, Answer::Yes}
+            << QStringList{u"Il movimento 1 è stato registrato.\r\r"_s +
+                               notMade.arg(u"ZELVARO_97.mdb/copie"_s,
+                                           u"la cartella non si può creare (Not a directory)"_s),
+                           cancella}
+            << QStringList();
+        QTest::newRow("archive locked at the first change: one message, true")
+            << u"copie"_s << u"BEGIN EXCLUSIVE"_s << QStringList{u"cmdCONFERMA"_s}
+            << QList<Answer>{Answer::Ok}
+            << QStringList{u"Errore  5 - L'archivio è bloccato da un altro programma (database is locked): "
+                           u"il "
+                           "movimento non è stato registrato\r\r"_s +
+                           notMade.arg(
+                               u"copie"_s,
+                               u"l'archivio è bloccato da un altro programma (database is locked)"_s) +
+                           u"\r\r"_s}
+            << QStringList();
     }
 
     void dailyCopyBeforeTheFirstChange()
     {
         QFETCH(QString, folder);
+        QFETCH(QString, otherProgram);
         QFETCH(QStringList, clicks);
         QFETCH(QList<Answer>, answers);
+        QFETCH(QStringList, said);
         QFETCH(QStringList, copies);
         folder = m_temp->folder() + u'/' + folder;
-        m_dailyCopy = std::make_unique<DailyCopy>(folder, m_fakes->clock, m_fakes->messages);
+        m_dailyCopy = std::make_unique<DailyCopy>(folder, m_fakes->clock);
+        m_busyTimeoutMs = 50;
         add(1, u"1"_s, {u"8"_s, u"12"_s});
         add(2, u"2"_s, {u"8"_s, u"12"_s});
         openWindow();
         m_dailyCopy->setArchive(m_archive.get());
         m_ui.pick(0);
+        SqlFile other(m_temp->path());
+        other.exec(otherProgram);
         for (const Answer answer : answers)
             expect(answer);
-        for (const QString &button : clicks)
-            m_ui.click(button);
-        QCOMPARE(QDir(folder).entryList(QDir::Files), copies);
+        for (const QString &button : clicks) {
+            if (button == u"mezzanotte"_s)
+                m_fakes->clock.when = QDateTime(QDate(2004, 3, 6), QTime(0, 5));
+            else
+                m_ui.click(button);
+        }
+        const QRegularExpression digits(u"ZELVARO_97-[0-9a-f]{8}(»|$)"_s);
+        QCOMPARE(
+            texts().replaceInStrings(m_temp->folder(), u"@"_s).replaceInStrings(digits, u"ZELVARO_97-#\\1"_s),
+            said);
+        const QStringList series = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(series.filter(digits), series);
+        QCOMPARE(series.isEmpty() ? QStringList() : QDir(folder + u'/' + series[0]).entryList(QDir::Files),
+                 copies);
     }
 
     // The list line column by column, and the record number behind a line.

@@ -20,6 +20,8 @@
 #include <QTest>
 
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 using namespace zelvaro;
 using namespace zelvaro::test;
@@ -66,6 +68,10 @@ private slots:
     void startup();
     void firstStartWritesIni();
     void secondCopyRefusedFirst();
+    void withoutHome_data();
+    void withoutHome();
+    void leftoversRemovedAtStart_data();
+    void leftoversRemovedAtStart();
     void commandLine_data();
     void commandLine();
     void instanceGuard();
@@ -235,6 +241,90 @@ void TestShell::secondCopyRefusedFirst()
     QCOMPARE(m_fakes->messages.texts(), QStringList{QStringLiteral("Applicazione già in uso !")});
     const FakeMessageBox::Shown &box = m_fakes->messages.shown.first();
     QVERIFY(box.title == QStringLiteral("ERRORE GENERALE") && box.icon == Icon::Stop && box.systemModal);
+}
+
+void TestShell::withoutHome_data()
+{
+    QTest::addColumn<QByteArray>("home"); // null: unset
+    QTest::addColumn<QString>("said");
+    const QString unset = QStringLiteral("La variabile d'ambiente HOME non è impostata"),
+                  end = QStringLiteral(": Zelvaro non sa dove tenere l'archivio, le impostazioni e le copie "
+                                       "dell'utente.\r\rIl programma termina.");
+    QTest::newRow("unset") << QByteArray() << unset + end;
+    QTest::newRow("empty") << QByteArray("") << unset + end;
+    QTest::newRow("relative")
+        << QByteArray("casa")
+        << "La variabile d'ambiente HOME vale «casa», che non è il percorso di una cartella" + end;
+}
+
+// Without HOME the per-user folders would be made at the root: start-up stops and makes nothing.
+void TestShell::withoutHome()
+{
+    QFETCH(QByteArray, home);
+    QFETCH(QString, said);
+    QTemporaryDir dir;
+    useFolders(dir.path());
+    const QByteArray saved = qgetenv("HOME");
+    if (home.isNull())
+        qunsetenv("HOME");
+    else
+        qputenv("HOME", home);
+    m_fakes->messages.expectOk();
+    runMain();
+    qputenv("HOME", saved);
+    QCOMPARE(m_fakes->messages.texts(), QStringList{said});
+    QCOMPARE(m_fakes->end.statuses, QList<int>{kStartupFailedStatus});
+    QCOMPARE(folderEntries(dir.path()), QStringList());
+}
+
+void TestShell::leftoversRemovedAtStart_data()
+{
+    QTest::addColumn<QString>("file"); // in the per-user data folder
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("age"); // seconds unchanged at the clock's time
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<bool>("removed");
+    const QByteArray sqlite("SQLite format 3\0...", 19);
+    const int days2 = 2 * 24 * 60 * 60, minutes10 = 10 * 60;
+    // clang-format off
+    QTest::newRow("a copy's hidden file") << "copie/.ZELVARO_97-20040303.mdb.AbC123" << sqlite << days2 << false << true;
+    QTest::newRow("its journal") << "copie/.ZELVARO_97-20040303.mdb.AbC123-journal" << QByteArray("j") << days2 << false << true;
+    QTest::newRow("in a series, its writer gone") << "copie/ZELVARO_97-d57f41ec/.ZELVARO_97-20040304.mdb.x7Yz01"
+        << sqlite << minutes10 << false << true;
+    QTest::newRow("an import's, not begun") << ".NUOVO.mdb.k9Lm2P" << QByteArray() << days2 << false << true;
+    QTest::newRow("written a moment ago") << "copie/ZELVARO_97-d57f41ec/.ZELVARO_97-20040305.mdb.Qr5tU6"
+        << sqlite << 30 << false << false;
+    QTest::newRow("open in a process") << "copie/.ZELVARO_97-20040305.mdb.Hk3Jq9" << sqlite << days2 << true << false;
+    QTest::newRow("not an archive") << ".appunti.txt.Ab12Cd" << QByteArray("testo") << days2 << false << false;
+    QTest::newRow("a copy") << "copie/ZELVARO_97-20040303.mdb" << sqlite << days2 << false << false;
+    QTest::newRow("five letters: not a temporary name") << "copie/.ZELVARO_97.mdb.AbCdE" << sqlite << days2 << false
+        << false;
+    // clang-format on
+}
+
+// What a program killed while it wrote a daily copy or an import left: removed at start once its
+// writer is gone, and nothing else.
+void TestShell::leftoversRemovedAtStart()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, age);
+    QFETCH(bool, open);
+    QFETCH(bool, removed);
+    QTemporaryDir dir;
+    useFolders(dir.path());
+    QVERIFY(writeBytes(dir.filePath(QStringLiteral("config/zelvaro/ZELVARO.INI")),
+                       dir.filePath("b.mdb").toUtf8()));
+    QVERIFY(!Archive::create(dir.filePath(QStringLiteral("b.mdb"))));
+    const QString path = dir.filePath(QStringLiteral("data/zelvaro/") + file);
+    QVERIFY(writeBytes(path, bytes));
+    QFile writer(path);
+    QVERIFY(!open || writer.open(QIODevice::ReadWrite));
+    const timespec times[2] = {{0, UTIME_OMIT}, {m_fakes->clock.now().toSecsSinceEpoch() - age, 0}};
+    QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0);
+    const StartedProgram program = runMain();
+    QVERIFY(program.running());
+    QCOMPARE(QFileInfo::exists(path), !removed);
 }
 
 void TestShell::commandLine_data()

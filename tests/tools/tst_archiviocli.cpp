@@ -9,11 +9,17 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 #include <QThread>
 
 #include <algorithm>
 #include <csignal>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 
 using namespace zelvaro;
 using namespace zelvaro::test;
@@ -563,6 +569,48 @@ private slots:
         QVERIFY(process.waitForFinished(20000));
         QCOMPARE(process.exitStatus(), QProcess::CrashExit);
         QCOMPARE(folderEntries(dir.path()), QStringList());
+    }
+
+    // SIGKILL leaves the tool no say: its reader ends with it all the same, and the next import into
+    // the folder removes what they left, their writers gone.
+    void killedImportLeavesNoReader()
+    {
+        if (!ZELVARO_IMPORT)
+            QSKIP("built without libmdb");
+        QTemporaryDir dir;
+        QVERIFY(::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0); // the orphaned reader is handed to this test
+        const auto noLongerReaper = qScopeGuard([] { ::prctl(PR_SET_CHILD_SUBREAPER, 0); });
+        QProcess process;
+        process.start(ZELVARO_ARCHIVIO_PROGRAM,
+                      {"importa", dataPath("mov_mag_97_grande.mdb"), dir.filePath("NUOVO.mdb")});
+        // The reader at work: it has the hidden file open, so it has passed the request to end with the tool.
+        QVERIFY(process.waitForStarted());
+        const pid_t tool = pid_t(process.processId());
+        const QString children = QString("/proc/%1/task/%1/children").arg(tool);
+        pid_t reader = 0;
+        QElapsedTimer waited;
+        waited.start();
+        while (reader == 0 && waited.elapsed() < 20000) {
+            const pid_t child = readBytes(children).trimmed().toInt();
+            const QDir fds(QString("/proc/%1/fd").arg(child));
+            for (const QString &fd : fds.entryList(QDir::AllEntries | QDir::System)) {
+                if (child > 0 && QFileInfo(fds.filePath(fd)).symLinkTarget().contains("/.NUOVO.mdb."))
+                    reader = child;
+            }
+        }
+        QVERIFY(reader > 0 && ::kill(tool, SIGKILL) == 0 && process.waitForFinished(20000));
+        int status = 0;
+        QVERIFY(::waitpid(reader, &status, 0) == reader && WIFSIGNALED(status) &&
+                WTERMSIG(status) == SIGKILL);
+        const QStringList left = folderEntries(dir.path());
+        QVERIFY(!left.isEmpty());
+        const timespec minutesAgo[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 2 * 60, 0}};
+        for (const QString &name : left)
+            QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(dir.filePath(name)).constData(), minutesAgo, 0) ==
+                    0);
+        const Run again = runTool({"importa", dataPath("mov_mag_97_testo.mdb"), dir.filePath("ALTRO.mdb")});
+        QVERIFY2(again.status == 0, describe(again));
+        QCOMPARE(folderEntries(dir.path()), QStringList{"ALTRO.mdb"});
     }
 };
 

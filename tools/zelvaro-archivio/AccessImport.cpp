@@ -5,12 +5,15 @@
 #include "Archive.h"
 #include "ArchiveFailure.h"
 #include "ChildProcess.h"
+#include "LeftoverFiles.h"
 #include "SafeNewFile.h"
 #include "SqliteStatement.h"
 #include "StderrCapture.h"
 #include "Texts.h"
 
 #include <QDataStream>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QIODevice>
 
 namespace zelvaro {
@@ -87,6 +90,8 @@ ImportReport importAccessArchive(const QString &source, const QString &destinati
         report.outcome = Outcome::failure(SQLITE_ERROR, cause);
         return report;
     };
+    // What an import killed with SIGKILL left beside its destination, its reader now gone too.
+    removeLeftoverTemporaries(QFileInfo(destination).absolutePath(), QDateTime::currentDateTime());
     SafeNewFile file(destination);
     if (const Outcome error = file.create())
         return refuse(lowerFirst(error.text));

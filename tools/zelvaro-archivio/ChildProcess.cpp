@@ -3,9 +3,11 @@
 #include "SafeNewFile.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -47,6 +49,7 @@ ChildOutcome runInChildProcess(const std::function<QByteArray()> &work)
         return outcome;
     }
     std::fflush(nullptr);
+    const pid_t parent = ::getpid();
     CleanupSignalsBlocked blocked; // no signal between the fork and the registration
     const pid_t child = ::fork();
     if (child < 0) {
@@ -56,6 +59,10 @@ ChildOutcome runInChildProcess(const std::function<QByteArray()> &work)
         return outcome;
     }
     if (child == 0) {
+        // A tool killed with SIGKILL cannot kill its child: the kernel does. A parent that died
+        // before the request was made is seen by the parent having changed.
+        if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent)
+            ::_exit(1);
         blocked.restore();
         ::close(fds[0]);
         const QByteArray message = work();

@@ -19,7 +19,8 @@ struct ChildOutcome
 // Runs `work` in a forked child process, which hands its result back through a pipe and ends
 // without running anything of the parent's (no exit handlers, no destructors). The child is
 // registered to be killed first if the tool is interrupted (see installTemporaryFileCleanup), so
-// that it never writes on after its parent removed its files.
+// that it never writes on after its parent removed its files, and it is killed by the kernel when
+// the thread that called this ends, even by SIGKILL (call it from the main thread).
 ChildOutcome runInChildProcess(const std::function<QByteArray()> &work);
 
 } // namespace zelvaro
