@@ -2,6 +2,7 @@
 
 #include "Archive.h"
 #include "ArchiveFailure.h"
+#include "PrivateFiles.h"
 #include "Texts.h"
 
 #include <QDir>
@@ -32,9 +33,10 @@ Outcome makeDailyBackup(Archive &archive, const QString &folder, const QDate &to
     const QString copy = dir.filePath(dailyCopyName(archive.path(), today));
     if (QFileInfo::exists(copy))
         return {};
-    if (!dir.mkpath(QStringLiteral(".")))
-        return archiveFailure(SQLITE_CANTOPEN,
-                              QStringLiteral("Impossibile creare la cartella delle copie ") + quoted(folder));
+    if (const int cause = makePrivateFolders(folder))
+        return archiveFailure(SQLITE_CANTOPEN, QStringLiteral("Impossibile creare la cartella delle copie ") +
+                                                   quoted(folder) + QStringLiteral(" (") +
+                                                   systemErrorText(cause) + QLatin1Char(')'));
     if (Outcome error = archive.backupTo(copy))
         return error;
 
