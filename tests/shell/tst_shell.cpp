@@ -409,6 +409,8 @@ void TestShell::italianQtTexts()
         texts << dialog.findChild<QLabel *>(QString::fromLatin1(label))->text();
     for (QAbstractButton *button : dialog.findChild<QDialogButtonBox *>()->buttons())
         texts << button->text();
+    // The question before a file is replaced.
+    texts << QCoreApplication::translate("QFileDialog", "%1 already exists.\nDo you want to replace it?");
 
     QLineEdit box;
     const std::unique_ptr<QMenu> menu(box.createStandardContextMenu());
@@ -417,12 +419,28 @@ void TestShell::italianQtTexts()
         if (!action->isSeparator())
             texts << action->text().section(QLatin1Char('\t'), 0, 0);
     }
-    QCOMPARE(texts,
-             QStringList({"&Sì",     "&No",         "Cerca in:",  "&Nome del file:", "File di tipo:",
-                          "&Salva",  "Annulla",     "Ann&ulla",   "&Rifai",          "&Taglia",
-                          "&Copia",  "&Incolla",    "Elimina",    "Seleziona tutto", "&Ripristina",
-                          "&Sposta", "Dimen&sione", "Mi&nimizza", "Ma&ssimizza",     "Sempre in &primo piano",
-                          "&Chiudi"}));
+    QCOMPARE(texts, QStringList({"&Sì",
+                                 "&No",
+                                 "Cerca in:",
+                                 "&Nome del file:",
+                                 "File di tipo:",
+                                 "&Salva",
+                                 "Annulla",
+                                 "%1 esiste già.\nVuoi sostituirlo?",
+                                 "Ann&ulla",
+                                 "&Rifai",
+                                 "&Taglia",
+                                 "&Copia",
+                                 "&Incolla",
+                                 "Elimina",
+                                 "Seleziona tutto",
+                                 "&Ripristina",
+                                 "&Sposta",
+                                 "Dimen&sione",
+                                 "Mi&nimizza",
+                                 "Ma&ssimizza",
+                                 "Sempre in &primo piano",
+                                 "&Chiudi"}));
 }
 
 // Each dialog starts where it chose last, per user, in a file of its own beside ZELVARO.INI and
