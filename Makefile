@@ -2,7 +2,8 @@
 # make test    - install what is missing, build, run every test headless, check the install tree and the
 #                Debian package, then run every test again under the sanitizers
 # make install - install under PREFIX (default /usr/local), inside DESTDIR when given
-# make package - build the Debian package zelvaro_<version>_<arch>.deb (copied into this folder)
+# make package - build the Debian package zelvaro_<version>_<arch>.deb (copied into this folder), in
+#                build-package/ without the tests
 # make bench   - build and run the benchmark (Release)
 # make asan    - build with AddressSanitizer + UndefinedBehaviorSanitizer and run every test
 # make mutants - seed each fault of tests/mutants.list into a scratch copy of the sources and check that
@@ -12,11 +13,12 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD?= build-bench
+PACKAGE_BUILD ?= build-package
 JOBS       ?= $(shell nproc)
 PREFIX     ?= /usr/local
 PACKAGES   := g++ make cmake pkg-config qt6-base-dev libsqlite3-dev mdbtools-dev \
               locales fonts-dejavu-core poppler-utils libcups2-dev cups cups-client \
-              printer-driver-cups-pdf libqt6svg6 \
+              printer-driver-cups-pdf libqt6svg6 qt6-translations-l10n \
               dpkg-dev fakeroot file lintian desktop-file-utils appstream man-db
 BIN        := $(BUILD)/bin
 
@@ -55,15 +57,18 @@ test: build
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
 
-package: build
-	rm -f $(BUILD)/zelvaro_*.deb zelvaro_*.deb
-	cd $(BUILD) && cpack -G DEB
-	cp $(BUILD)/zelvaro_*.deb .
+# Only what the package ships, in a build folder of its own: no tests, no benchmark.
+package: deps
+	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	rm -f $(PACKAGE_BUILD)/zelvaro_*.deb zelvaro_*.deb
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+	cp $(PACKAGE_BUILD)/zelvaro_*.deb .
 	@echo "Pacchetto pronto: $$(ls zelvaro_*.deb); per installarlo: sudo apt install ./$$(ls zelvaro_*.deb)"
 
 # The install tree and the package as a user gets them: validators, lintian, the unpacked programs.
 package-check: package
-	sh tests/install/check-package.sh $(BUILD)
+	sh tests/install/check-package.sh $(PACKAGE_BUILD)
 
 asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DZELVARO_SANITIZE=ON
@@ -82,7 +87,7 @@ bench: deps
 # An archive (a *.mdb file, its journal, the ZELVARO.INI beside it) left in a build folder by an
 # earlier version is never deleted: it stays where it is, and is named.
 clean:
-	@for d in $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD); do \
+	@for d in $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(PACKAGE_BUILD); do \
 	  [ -d "$$d" ] || continue; \
 	  find "$$d" ! -type d ! -iname '*.mdb' ! -iname '*.mdb-*' ! -name ZELVARO.INI -delete; \
 	  find "$$d" -depth -type d -empty -delete; \

@@ -8,6 +8,11 @@ set(generated ${PROJECT_BINARY_DIR}/dist)
 
 target_link_libraries(zelvaro-archivio PRIVATE zelvaro_version)
 install(TARGETS zelvaro zelvaro-archivio RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Without the compilers' notes, as Debian strips programs.
+install(CODE "foreach(program zelvaro zelvaro-archivio)
+  execute_process(COMMAND objcopy --remove-section=.comment
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\" COMMAND_ERROR_IS_FATAL ANY)
+endforeach()")
 
 install(FILES ${dist}/${ZELVARO_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${dist}/${ZELVARO_APP_ID}.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
@@ -28,7 +33,8 @@ endforeach()
 add_custom_target(compressed_docs ALL DEPENDS ${compressed})
 install(FILES ${generated}/zelvaro.1.gz ${generated}/zelvaro-archivio.1.gz
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${generated}/changelog.gz ${dist}/copyright DESTINATION ${ZELVARO_DOCDIR})
+# README: where the hours live and how to copy them.
+install(FILES ${generated}/changelog.gz ${dist}/copyright ${dist}/README DESTINATION ${ZELVARO_DOCDIR})
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zelvaro)
@@ -38,14 +44,17 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "registro delle ore lavorate")
 set(CPACK_PACKAGE_DESCRIPTION "Zelvaro tiene il registro delle ore lavorate: per ogni giorno fino a tre
 periodi con l'ora di inizio e di fine, la durata di ogni periodo, il totale
 del giorno e il totale progressivo, e la stampa dell'elenco con i totali.
-Lo strumento zelvaro-archivio importa i vecchi archivi Access, esporta in CSV
-e verifica l'archivio.")
+Il riepilogo delle ore per mese e per settimana, il foglio ore del mese, il
+saldo rispetto all'orario contrattuale con le assenze, una copia di sicurezza
+al giorno. Lo strumento zelvaro-archivio importa i vecchi archivi Access,
+esporta in CSV, verifica, ripara e copia l'archivio.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The window icon is drawn by Qt's svg plugin, which no binary links and dpkg-shlibdeps cannot see.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt6svg6)
+# The window icon is drawn by Qt's svg plugin, which no binary links and dpkg-shlibdeps cannot see;
+# Qt's own texts (buttons, file dialogs) are Italian through the translations Qt loads at start.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, qt6-translations-l10n")
 include(CPack)

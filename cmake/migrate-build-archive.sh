@@ -35,7 +35,7 @@ if [ -e "$new" ]; then
     echo "make run: per usare l'archivio dell'utente, conservare altrove $old e togliere $ini."
     exit 0
 fi
-mkdir -p "$data"
+(umask 077 && mkdir -p "$data") # private, as Zelvaro makes it
 mv "$old" "$new"
 rm -f "$ini"
 echo "make run: archivio spostato da $old a $new (tolto $ini): è l'archivio che usa anche Zelvaro installato."

@@ -11,6 +11,7 @@
 #include "RiepilogoWindow.h"
 #include "SafeNewFile.h"
 #include "Startup.h"
+#include "Texts.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -18,19 +19,21 @@
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
-#include <string>
 
 namespace {
 
-const char kHelp[] = R"(Uso: zelvaro [--help | --version]
+const char kUsage[] = "Uso: zelvaro [--help | --version] [OPZIONI DI QT]\n";
+
+const char kHelp[] = R"(Uso: zelvaro [--help | --version] [OPZIONI DI QT]
 
 Zelvaro tiene il registro delle ore lavorate. Senza opzioni apre la finestra
 del programma; ne può girare una sola copia per utente.
 
 Opzioni:
   -h, --help     mostra questo aiuto ed esce
-  --version      mostra la versione ed esce
+  --version      mostra la versione e la licenza ed esce
+Sono accettate anche le opzioni comuni dei programmi Qt, per esempio
+-style NOME, -platform NOME, -reverse (vedere man zelvaro).
 
 Dove sono le ore (il primo caso che si presenta):
   1. ZELVARO.INI nella cartella del programma: la sua prima riga è il percorso
@@ -43,36 +46,62 @@ Dove sono le ore (il primo caso che si presenta):
 
 Stato di uscita: 0 alla chiusura normale, 1 se l'avvio non riesce (HOME non
 impostata, un'altra copia è già aperta, l'archivio non si apre o non si può
-creare).
+creare), 2 per un'opzione sconosciuta.
 Vedere anche: man zelvaro, zelvaro-archivio --help.
 )";
 
-// --help and --version are answered before any window, lock or file: nullptr when the program
-// should start. Every other argument is left to Qt, as before.
-const char *commandLineAnswer(int argc, char *argv[])
+// The exit status for an option the program does not know, as for zelvaro-archivio.
+constexpr int kUsageStatus = 2;
+
+// --help and --version are answered before any window, lock or file: empty when the program
+// should start.
+QByteArray commandLineAnswer(int argc, char *argv[])
 {
-    static const std::string version = std::string("zelvaro ") + ZELVARO_VERSION + '\n';
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
             return kHelp;
         if (std::strcmp(argv[i], "--version") == 0)
-            return version.c_str();
+            return zelvaro::versionText(QStringLiteral("zelvaro"), QStringLiteral(ZELVARO_VERSION)).toUtf8();
     }
-    return nullptr;
+    return {};
+}
+
+// What is left once Qt has taken its own options: nothing, or a word the program does not know,
+// which it names on the error output with the usage. False when the program must not start.
+bool onlyKnownArguments(int argc, char *argv[])
+{
+    if (argc < 2)
+        return true;
+    const QString word = QString::fromLocal8Bit(argv[1]);
+    const QString text = (word.startsWith(u'-') ? QStringLiteral("zelvaro: opzione sconosciuta ")
+                                                : QStringLiteral("zelvaro: argomento inatteso ")) +
+                         zelvaro::quoted(word) + u'\n' + QString::fromUtf8(kUsage) +
+                         QStringLiteral("«zelvaro --help» descrive le opzioni.\n");
+    std::fputs(text.toUtf8().constData(), stderr);
+    return false;
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (const char *answer = commandLineAnswer(argc, argv)) {
-        std::fputs(answer, stdout);
+    if (const QByteArray answer = commandLineAnswer(argc, argv); !answer.isEmpty()) {
+        std::fputs(answer.constData(), stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
 
     // The menu's export and copy leave no temporary file behind when the program is stopped.
     zelvaro::installTemporaryFileCleanup();
-    QApplication app(argc, argv);
+    QApplication app(argc, argv); // takes Qt's own options (-style, -platform, ...) out of argv
+    if (!onlyKnownArguments(argc, argv))
+        return kUsageStatus;
+    // The program speaks Italian only, Qt's own dialogs and buttons included.
+    if (QString translation; !zelvaro::installItalianQtTexts(&translation))
+        std::fputs(("zelvaro: traduzione italiana di Qt non trovata (" + QFile::encodeName(translation) +
+                    "): i testi propri di Qt restano in inglese; installare il pacchetto "
+                    "qt6-translations-l10n\n")
+                       .constData(),
+                   stderr);
     QApplication::setApplicationName(zelvaro::kApplicationTitle);
     QApplication::setApplicationVersion(QStringLiteral(ZELVARO_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral(ZELVARO_APP_ID));
@@ -88,31 +117,28 @@ int main(int argc, char *argv[])
     zelvaro::ArchiveEvents events; // the hours window's writes, followed by the summary window
     zelvaro::QtFileDialog files;
     zelvaro::QtProgressService progress;
+    zelvaro::QtRememberedFolders folders; // where each file dialog starts
     // Before the first change of each day, a copy of the archive start-up opens.
     zelvaro::DailyCopy dailyCopy(zelvaro::defaultBackupFolder(), clock);
-    const zelvaro::Services services{&messages, &beep,  &pointer,   &clock,   &end,
-                                     &events,   &files, &dailyCopy, &progress};
+    const zelvaro::Services services{&messages, &beep,  &pointer,   &clock,    &end,
+                                     &events,   &files, &dailyCopy, &progress, &folders};
     const zelvaro::StartupServices startup{services, &instance, &folder};
-    // Without a printer the list is saved as a PDF beside the archive.
-    std::unique_ptr<zelvaro::QtLinePrinter> printer;
-
-    const auto printerFor = [&](const zelvaro::Archive &archive) -> zelvaro::QtLinePrinter & {
-        if (!printer)
-            printer = std::make_unique<zelvaro::QtLinePrinter>(QFileInfo(archive.path()).absolutePath(),
-                                                               [&clock] { return clock.now(); });
-        return *printer;
-    };
+    // Without a printer a printout is saved as a PDF, in the user's documents folder.
+    zelvaro::QtLinePrinter printer(zelvaro::documentsFolder(), [&clock] { return clock.now(); });
 
     const zelvaro::StartedProgram program =
         zelvaro::Main(startup, [&](zelvaro::Archive &archive, QWidget *parent) -> QWidget * {
             dailyCopy.setArchive(&archive);
-            return new zelvaro::Form2(archive, services, printerFor(archive), parent);
+            return new zelvaro::Form2(archive, services, printer, parent);
         });
     // QCoreApplication::exit() does nothing before the event loop runs: start-up's end is here.
     if (!program.running())
         return zelvaro::kStartupFailedStatus;
+    // A portable copy keeps everything beside its archive, its PDF printouts too.
+    if (program.portable)
+        printer.setPdfFolder(QFileInfo(program.archivePath).absolutePath());
     program.mainWindow->setSummaryWindowFactory([&](QWidget *parent) -> QWidget * {
-        return new zelvaro::RiepilogoWindow(*program.archive, services, printerFor(*program.archive), parent);
+        return new zelvaro::RiepilogoWindow(*program.archive, services, printer, parent);
     });
     program.mainWindow->setBalanceWindowFactory([&](QWidget *parent) -> QWidget * {
         return new zelvaro::OrarioAssenzeWindow(*program.archive, services, parent);

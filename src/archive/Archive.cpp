@@ -3,9 +3,11 @@
 #include "ArchiveFailure.h"
 #include "BalanceTables.h"
 #include "FileHead.h"
+#include "PrivateFiles.h"
 #include "SafeNewFile.h"
 #include "SqliteConnection.h"
 #include "SqliteStatement.h"
+#include "Texts.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -291,8 +293,9 @@ Outcome Archive::create(const QString &path)
                 return existsError();
             return archiveFailure(SQLITE_CANTOPEN,
                                   QStringLiteral("Impossibile creare il file dell'archivio (") +
-                                      file.errorString() + QLatin1Char(')'));
+                                      italianSystemText(file.errorString()) + QLatin1Char(')'));
         }
+        makePrivate(file.handle()); // SQLite gives its journal the archive's mode
     }
     Outcome error;
     {

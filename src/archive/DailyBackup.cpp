@@ -3,6 +3,7 @@
 #include "Archive.h"
 #include "ArchiveFailure.h"
 #include "LeftoverFiles.h"
+#include "PrivateFiles.h"
 #include "Texts.h"
 
 #include <QCryptographicHash>
@@ -13,24 +14,7 @@
 
 #include <sqlite3.h>
 
-#include <cerrno>
-#include <cstring>
-#include <sys/stat.h>
-
 namespace zelvaro {
-
-namespace {
-
-// Makes `path` for its owner only, unless it is there; empty on success, else the system's cause.
-QString makePrivateFolder(const QString &path)
-{
-    if (::mkdir(QFile::encodeName(path).constData(), 0700) == 0 ||
-        (errno == EEXIST && QFileInfo(path).isDir()))
-        return {};
-    return QString::fromLocal8Bit(std::strerror(errno == EEXIST ? ENOTDIR : errno));
-}
-
-} // namespace
 
 QString defaultBackupFolder()
 {
@@ -77,13 +61,9 @@ Outcome makeDailyBackup(Archive &archive, const QString &folder, const QDate &to
         return notMade(SQLITE_CANTOPEN,
                        QStringLiteral("al suo posto c'è una cartella o un file speciale, che "
                                       "non viene toccato"));
-    QDir().mkpath(QFileInfo(folder).absolutePath());
-    QString cause = makePrivateFolder(folder);
-    if (cause.isEmpty())
-        cause = makePrivateFolder(series.path());
-    if (!cause.isEmpty())
-        return notMade(SQLITE_CANTOPEN,
-                       QStringLiteral("la cartella non si può creare (") + cause + QLatin1Char(')'));
+    if (const int cause = makePrivateFolders(series.path()))
+        return notMade(SQLITE_CANTOPEN, QStringLiteral("la cartella non si può creare (") +
+                                            systemErrorText(cause) + QLatin1Char(')'));
     if (Outcome error = archive.backupTo(copy))
         return notMade(error.code, lowerFirst(error.text));
 

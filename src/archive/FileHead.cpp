@@ -1,5 +1,7 @@
 #include "FileHead.h"
 
+#include "Texts.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -60,7 +62,7 @@ FileHead readFileHead(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         head.kind = FileKind::Unreadable;
-        head.error = file.errorString();
+        head.error = italianSystemText(file.errorString());
         return head;
     }
     head.size = file.size();

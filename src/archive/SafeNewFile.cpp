@@ -1,6 +1,7 @@
 #include "SafeNewFile.h"
 
 #include "ArchiveFailure.h"
+#include "PrivateFiles.h"
 #include "Texts.h"
 
 #include <QDir>
@@ -113,7 +114,7 @@ int registerTemporary(const QByteArray &path)
 
 QString systemError()
 {
-    return QString::fromLocal8Bit(std::strerror(errno));
+    return systemErrorText(errno);
 }
 
 // Moves `from` to `to` only when nothing exists at `to`, in one step where the file system allows.
@@ -248,7 +249,8 @@ Outcome SafeNewFile::write(const QByteArray &bytes)
         !file.flush())
         return archiveFailure(file.error() == QFileDevice::ResourceError ? SQLITE_FULL : SQLITE_IOERR,
                               QStringLiteral("Impossibile scrivere il file ") + quoted(m_temporary) +
-                                  QStringLiteral(" (") + file.errorString() + QLatin1Char(')'));
+                                  QStringLiteral(" (") + italianSystemText(file.errorString()) +
+                                  QLatin1Char(')'));
     return {};
 }
 
@@ -261,9 +263,7 @@ Outcome SafeNewFile::commit()
         return archiveFailure(SQLITE_IOERR, QStringLiteral("Impossibile scrivere su disco il file ") +
                                                 quoted(m_temporary) + QStringLiteral(" (") + systemError() +
                                                 QLatin1Char(')'));
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::chmod(temporary.constData(), 0666 & ~mask);
+    ::chmod(temporary.constData(), modeForNewFile(m_destination));
     const bool renamed = m_existing == Existing::Refuse
                              ? renameNoReplace(temporary, destination)
                              : ::rename(temporary.constData(), destination.constData()) == 0;
@@ -276,8 +276,7 @@ Outcome SafeNewFile::commit()
                                                                       "viene toccata"));
         return archiveFailure(SQLITE_CANTOPEN, QStringLiteral("Impossibile dare al nuovo file il nome ") +
                                                    quoted(m_destination) + QStringLiteral(" (") +
-                                                   QString::fromLocal8Bit(std::strerror(cause)) +
-                                                   QLatin1Char(')'));
+                                                   systemErrorText(cause) + QLatin1Char(')'));
     }
     m_committed = true;
     if (m_slot >= 0)

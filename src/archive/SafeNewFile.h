@@ -31,9 +31,9 @@ public:
     QString temporaryPath() const { return m_temporary; }
     // Writes `bytes` as the whole content of the temporary file.
     Outcome write(const QByteArray &bytes);
-    // Flushes the temporary file to disk, gives it the permissions of any new file of the user (not
-    // the owner-only ones of a temporary file) and the destination's name, and makes that name
-    // survive a power cut.
+    // Flushes the temporary file to disk, gives it the mode of the file it replaces (0600, the
+    // owner's alone, when there is none) and the destination's name, and makes that name survive a
+    // power cut.
     Outcome commit();
 
 private:

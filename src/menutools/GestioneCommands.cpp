@@ -43,12 +43,20 @@ GestioneCommands::GestioneCommands(Archive &archive, const Services &services, Q
     : m_archive(archive), m_services(services), m_configurationPath(std::move(configurationPath)),
       m_toolPath(std::move(toolPath))
 {
-    Q_ASSERT(m_services.messages && m_services.pointer && m_services.files && m_services.clock);
+    Q_ASSERT(m_services.messages && m_services.pointer && m_services.files && m_services.folders &&
+             m_services.clock);
 }
 
-QString GestioneCommands::archiveFolderFile(const QString &name) const
+QString GestioneCommands::proposedPath(const QString &dialog, const QString &name) const
 {
-    return QFileInfo(m_archive.path()).absoluteDir().filePath(name);
+    return QDir(m_services.folders->folderFor(dialog)).filePath(name);
+}
+
+QString GestioneCommands::chosen(const QString &dialog, const QString &path)
+{
+    if (!path.isEmpty())
+        m_services.folders->remember(dialog, path);
+    return path;
 }
 
 void GestioneCommands::show(const QString &text, Icon icon)
@@ -58,9 +66,11 @@ void GestioneCommands::show(const QString &text, Icon icon)
 
 void GestioneCommands::esportaCsv()
 {
-    const QString target = m_services.files->saveFileName(
-        QStringLiteral("Esporta le ore in CSV"), archiveFolderFile(QStringLiteral("ZELVARO_ore.csv")),
-        QStringLiteral("File CSV (*.csv)"));
+    const QString dialog = QStringLiteral("esporta-csv");
+    const QString target =
+        chosen(dialog, m_services.files->saveFileName(QStringLiteral("Esporta le ore in CSV"),
+                                                      proposedPath(dialog, QStringLiteral("ZELVARO_ore.csv")),
+                                                      QStringLiteral("File CSV (*.csv)")));
     if (target.isEmpty())
         return;
     if (const Outcome refusal = csvTargetRefusal(target)) {
@@ -93,9 +103,11 @@ void GestioneCommands::copiaDiSicurezza()
                          m_services.clock->today().toString(QStringLiteral("yyyyMMdd")) +
                          QStringLiteral(".mdb");
     // The copy never replaces a file: the dialog must not offer to.
-    const QString destination = m_services.files->saveFileName(
-        QStringLiteral("Copia di sicurezza dell'archivio"), archiveFolderFile(name),
-        QStringLiteral("Archivi di Zelvaro (*.mdb)"), false);
+    const QString dialog = QStringLiteral("copia-di-sicurezza");
+    const QString destination =
+        chosen(dialog, m_services.files->saveFileName(QStringLiteral("Copia di sicurezza dell'archivio"),
+                                                      proposedPath(dialog, name),
+                                                      QStringLiteral("Archivi di Zelvaro (*.mdb)"), false));
     if (destination.isEmpty())
         return;
     m_services.pointer->setBusy(true);
@@ -112,20 +124,25 @@ void GestioneCommands::copiaDiSicurezza()
 
 void GestioneCommands::importaAccess()
 {
-    const QString source =
+    const QString sourceDialog = QStringLiteral("importa-access");
+    const QString source = chosen(
+        sourceDialog,
         m_services.files->openFileName(QStringLiteral("Importa archivio Access: il vecchio archivio"),
-                                       QFileInfo(m_archive.path()).absolutePath(),
-                                       QStringLiteral("Archivi Access (*.mdb *.accdb);;Tutti i file (*)"));
+                                       m_services.folders->folderFor(sourceDialog),
+                                       QStringLiteral("Archivi Access (*.mdb *.accdb);;Tutti i file (*)")));
     if (source.isEmpty())
         return;
-    const QString chosen = m_services.files->saveFileName(
-        QStringLiteral("Importa archivio Access: il nuovo archivio delle ore"),
-        archiveFolderFile(QFileInfo(source).completeBaseName() + QStringLiteral("_importato.mdb")),
-        QStringLiteral("Archivi di Zelvaro (*.mdb)"), false);
-    if (chosen.isEmpty())
+    const QString newDialog = QStringLiteral("importa-nuovo-archivio");
+    const QString newArchive = chosen(
+        newDialog,
+        m_services.files->saveFileName(
+            QStringLiteral("Importa archivio Access: il nuovo archivio delle ore"),
+            proposedPath(newDialog, QFileInfo(source).completeBaseName() + QStringLiteral("_importato.mdb")),
+            QStringLiteral("Archivi di Zelvaro (*.mdb)"), false));
+    if (newArchive.isEmpty())
         return;
     // The INI needs a full path; the tool is given the same one.
-    const QString destination = QFileInfo(chosen).absoluteFilePath();
+    const QString destination = QFileInfo(newArchive).absoluteFilePath();
 
     m_services.pointer->setBusy(true);
     const ToolRun run = runImport(source, destination);
@@ -136,9 +153,15 @@ void GestioneCommands::importaAccess()
         show(joinedLines(run.messages), Icon::Warning);
         return;
     }
-    const QString question = joinedLines(run.output + run.messages) +
-                             QStringLiteral("\r\rUsare il nuovo archivio ") + quoted(destination) +
-                             QStringLiteral(" dal prossimo avvio di Zelvaro?");
+    const QString question =
+        joinedLines(run.output + run.messages) + QStringLiteral("\r\rUsare il nuovo archivio ") +
+        quoted(destination) +
+        QStringLiteral(" dal prossimo avvio di Zelvaro, al posto dell'archivio attuale ") +
+        quoted(m_archive.path()) +
+        QStringLiteral(
+            "?\r\rI giorni dell'archivio attuale restano nel suo file, ma non saranno più mostrati "
+            "quando Zelvaro userà il nuovo archivio. Anche i giorni registrati da ora fino al "
+            "riavvio vanno nell'archivio attuale.");
     if (m_services.messages->show(question, QString(), Icon::None, Buttons::YesNo) ==
         MessageBoxService::Answer::Yes)
         useFromNextStart(destination);
@@ -156,7 +179,7 @@ GestioneCommands::ToolRun GestioneCommands::runImport(const QString &source, con
     tool.start(QIODevice::ReadOnly);
     if (!tool.waitForStarted()) {
         run.messages << QStringLiteral("Impossibile avviare ") + quoted(m_toolPath) + QStringLiteral(" (") +
-                            tool.errorString() +
+                            italianSystemText(tool.errorString()) +
                             QStringLiteral(
                                 "): l'importazione si fa con zelvaro-archivio, che sta nella cartella "
                                 "del programma");

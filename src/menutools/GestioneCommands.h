@@ -15,6 +15,7 @@ class Archive;
 //  - "Importa archivio Access…": the old Access file, a new destination, then "importa" run by the
 //    tool itself as a child process, and the question whether to use the new archive from the next
 //    start, which rewrites the ZELVARO.INI that start-up read.
+// Every dialog starts in the folder it chose last, or in the user's documents folder.
 // The export and the import show the progress service's window; cancelling leaves no file behind.
 // The program goes on with the archive it has open in any case.
 class GestioneCommands
@@ -40,7 +41,10 @@ private:
     ToolRun runImport(const QString &source, const QString &destination);
     void useFromNextStart(const QString &newArchive);
     void show(const QString &text, MessageBoxService::Icon icon);
-    QString archiveFolderFile(const QString &name) const;
+    // `name` in the folder where `dialog` starts.
+    QString proposedPath(const QString &dialog, const QString &name) const;
+    // `path`, chosen in `dialog` (empty: cancelled); its folder is remembered for the next time.
+    QString chosen(const QString &dialog, const QString &path);
 
     Archive &m_archive;
     Services m_services;

@@ -1,6 +1,7 @@
 #include "QtLinePrinter.h"
 
 #include "CupsQueue.h"
+#include "PrivateFiles.h"
 #include "Progress.h"
 #include "Texts.h"
 
@@ -129,9 +130,12 @@ QString QtLinePrinter::freePdfName(const QString &pdfStem) const
 PrintResult QtLinePrinter::savePdf(const QString &path, const PrintDocument &document, PrintResult outcome,
                                    const std::function<bool(QIODevice &)> &write)
 {
-    // Written beside the target and renamed at the end: a failure leaves no file.
+    // Written beside the target and renamed at the end: a failure leaves no file. A new file holds
+    // hours: it is the user's alone; one replaced keeps its mode.
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && write(file) && file.commit()) {
+    const bool replaces = QFileInfo::exists(path);
+    if (file.open(QIODevice::WriteOnly) && (replaces || makePrivate(file.handle())) && write(file) &&
+        file.commit()) {
         outcome.pdfPath = path;
         return outcome;
     }

@@ -37,6 +37,8 @@ public:
     using Now = std::function<QDateTime()>;
     QtLinePrinter(QString pdfFolder, Now now);
 
+    // The folder of the PDF files written when no printer takes a document, from now on.
+    void setPdfFolder(const QString &folder) { m_folder = folder; }
     // Sends every later document to this PDF file instead of a printer (an empty path undoes it).
     void setOutputPdf(const QString &path) { m_forcedPdf = path; }
 

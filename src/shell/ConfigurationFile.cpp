@@ -1,5 +1,6 @@
 #include "ConfigurationFile.h"
 
+#include "PrivateFiles.h"
 #include "Texts.h"
 
 #include <QDir>
@@ -110,15 +111,18 @@ Outcome replaceConfigurationLine(const QString &iniPath, const QString &archiveP
     // What follows the old first line, its line end included; a missing file has none.
     QByteArray rest = "\n";
     QFile old(iniPath);
-    if (old.exists()) {
+    const bool existed = old.exists();
+    if (existed) {
         if (!old.open(QIODevice::ReadOnly))
             return Outcome::failure(kFileErrorCode, QStringLiteral("impossibile leggere ") + quoted(iniPath) +
-                                                        QStringLiteral(" (") + old.errorString() +
+                                                        QStringLiteral(" (") +
+                                                        italianSystemText(old.errorString()) +
                                                         QLatin1Char(')'));
         const QByteArray content = old.readAll();
         if (old.error() != QFileDevice::NoError)
             return Outcome::failure(kFileErrorCode, QStringLiteral("impossibile leggere ") + quoted(iniPath) +
-                                                        QStringLiteral(" (") + old.errorString() +
+                                                        QStringLiteral(" (") +
+                                                        italianSystemText(old.errorString()) +
                                                         QLatin1Char(')'));
         const auto end =
             std::find_if(content.begin(), content.end(), [](char c) { return c == '\r' || c == '\n'; });
@@ -127,10 +131,12 @@ Outcome replaceConfigurationLine(const QString &iniPath, const QString &archiveP
     // QSaveFile writes beside the file and renames over it on commit; it follows a symbolic link.
     QSaveFile ini(iniPath);
     const QByteArray bytes = line + rest;
-    if (!ini.open(QIODevice::WriteOnly) || ini.write(bytes) != bytes.size() || !ini.commit())
+    // A new file is the user's alone; QSaveFile gives a replaced one the old file's mode.
+    if (!ini.open(QIODevice::WriteOnly) || (!existed && !makePrivate(ini.handle())) ||
+        ini.write(bytes) != bytes.size() || !ini.commit())
         return Outcome::failure(kFileErrorCode, QStringLiteral("impossibile scrivere ") + quoted(iniPath) +
-                                                    QStringLiteral(" (") + ini.errorString() +
-                                                    QLatin1Char(')'));
+                                                    QStringLiteral(" (") +
+                                                    italianSystemText(ini.errorString()) + QLatin1Char(')'));
     return {};
 }
 

@@ -38,6 +38,11 @@ private:
     std::function<void(QMdiSubWindow *)> m_closed;
 };
 
+QList<QKeySequence> closeKeys()
+{
+    return {QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::CTRL | Qt::Key_F4)};
+}
+
 QString escapedForMenu(QString text)
 {
     return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
@@ -65,7 +70,7 @@ MDIForm1::MDIForm1(Archive &archive, const Services &services, Form2Factory make
     QAction *zelvaro = gestione->addAction(QStringLiteral("Zelvaro"));
     zelvaro->setObjectName(QStringLiteral("MENU0102"));
     connect(zelvaro, &QAction::triggered, this, &MDIForm1::MENU0102_Click);
-    m_summaryAction = gestione->addAction(QStringLiteral("Riepilogo ore"));
+    m_summaryAction = gestione->addAction(QStringLiteral("&Riepilogo ore"));
     m_summaryAction->setObjectName(QStringLiteral("MENU0103"));
     m_summaryAction->setEnabled(false);
     connect(m_summaryAction, &QAction::triggered, this, &MDIForm1::MENU0103_Click);
@@ -85,10 +90,10 @@ MDIForm1::MDIForm1(Archive &archive, const Services &services, Form2Factory make
         });
         return item;
     };
-    m_exportAction = toolItem(QStringLiteral("Esporta in CSV…"), "MENU0104", &ToolCommands::exportCsv);
-    m_backupAction = toolItem(QStringLiteral("Copia di sicurezza…"), "MENU0105", &ToolCommands::backup);
+    m_exportAction = toolItem(QStringLiteral("&Esporta in CSV…"), "MENU0104", &ToolCommands::exportCsv);
+    m_backupAction = toolItem(QStringLiteral("&Copia di sicurezza…"), "MENU0105", &ToolCommands::backup);
     m_importAction =
-        toolItem(QStringLiteral("Importa archivio Access…"), "MENU0106", &ToolCommands::importAccess);
+        toolItem(QStringLiteral("&Importa archivio Access…"), "MENU0106", &ToolCommands::importAccess);
     gestione->addSeparator();
     QAction *fine = gestione->addAction(QStringLiteral("Fine"));
     fine->setObjectName(QStringLiteral("MENU0199"));
@@ -99,6 +104,14 @@ MDIForm1::MDIForm1(Archive &archive, const Services &services, Form2Factory make
     m_windowsMenu->setAccessibleName(QStringLiteral("Finestre"));
     m_windowsMenu->menuAction()->setObjectName(QStringLiteral("mnuWindows"));
     connect(m_windowsMenu, &QMenu::aboutToShow, this, &MDIForm1::fillWindowList);
+
+    // Ctrl+W and Ctrl+F4 close the active child window, as in every multiple-document program.
+    auto *closeChild = new QAction(QStringLiteral("Chiudi la finestra"), this);
+    closeChild->setObjectName(QStringLiteral("actCHIUDI_FINESTRA"));
+    closeChild->setShortcuts(closeKeys());
+    closeChild->setShortcutContext(Qt::WindowShortcut);
+    connect(closeChild, &QAction::triggered, m_mdiArea, &QMdiArea::closeActiveSubWindow);
+    addAction(closeChild);
 
     resize(kClientWidthTwips / kTwipsPerPixel,
            kClientHeightTwips / kTwipsPerPixel + menuBar()->sizeHint().height());
@@ -145,6 +158,13 @@ void MDIForm1::showChild(QMdiSubWindow *window, QWidget *content, void (MDIForm1
 {
     window->setWidget(content);
     window->systemMenu()->setAccessibleName(QStringLiteral("Menu della finestra ") + window->windowTitle());
+    // Each child window's own "Chiudi" takes the same keys, for the whole main window: with two
+    // children open they would clash and close neither. The main window's action closes the active one.
+    for (QAction *action : window->systemMenu()->actions()) {
+        QList<QKeySequence> keys = action->shortcuts();
+        if (keys.removeIf([](const QKeySequence &key) { return closeKeys().contains(key); }) > 0)
+            action->setShortcuts(keys);
+    }
     connect(window, &QObject::destroyed, this, [this, window, gone] { (this->*gone)(window); });
     m_mdiArea->addSubWindow(window);
     window->show();

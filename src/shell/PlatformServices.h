@@ -93,6 +93,19 @@ public:
     virtual QString openFileName(const QString &title, const QString &folder, const QString &filter) = 0;
 };
 
+// Where the file dialogs of the commands start, per user: the folder each dialog chose last, or
+// the user's documents folder. `dialog` names one dialog ("esporta-csv").
+class RememberedFolders
+{
+public:
+    virtual ~RememberedFolders() = default;
+    // The folder `dialog` chose last when it still exists, else the documents folder (the home
+    // folder when there is none).
+    virtual QString folderFor(const QString &dialog) const = 0;
+    // Remembers the folder of `chosenPath`, a file the user chose in `dialog`, for its next time.
+    virtual void remember(const QString &dialog, const QString &chosenPath) = 0;
+};
+
 // Runs just before a window changes the archive ("Conferma", "Cancella") and shows nothing: what
 // the user must learn of it comes back as sentences, or the empty text, which the window tells in
 // the one message that says what became of the change.
@@ -133,6 +146,7 @@ struct Services
     FileDialogService *files = nullptr;      // may be null for windows that choose no file
     ArchiveWriteHook *beforeWrite = nullptr; // may be null: nothing runs before a change
     ProgressService *progress = nullptr;     // may be null: long work shows no progress and runs to its end
+    RememberedFolders *folders = nullptr;    // needed with `files`: where each file dialog starts
 };
 
 // A progress for one piece of work, or null when the services have none.

@@ -1,18 +1,27 @@
 #include "QtServices.h"
 
+#include "PrivateFiles.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTranslator>
 
 #include <algorithm>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace zelvaro {
 
@@ -95,6 +104,62 @@ private:
 };
 
 } // namespace
+
+bool installItalianQtTexts(QString *path)
+{
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (path)
+        *path = QDir(folder).filePath(QStringLiteral("qtbase_it.qm"));
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QStringLiteral("qtbase_it"), folder) &&
+        QCoreApplication::installTranslator(translator))
+        return true;
+    delete translator;
+    return false;
+}
+
+QString documentsFolder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
+QtRememberedFolders::QtRememberedFolders(QString settingsPath, QString documents)
+    : m_settingsPath(std::move(settingsPath)), m_documents(std::move(documents))
+{
+}
+
+QString QtRememberedFolders::defaultSettingsPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/zelvaro/cartelle.conf");
+}
+
+QString QtRememberedFolders::folderFor(const QString &dialog) const
+{
+    const QString folder = QSettings(m_settingsPath, QSettings::IniFormat)
+                               .value(QStringLiteral("cartelle/") + dialog)
+                               .toString();
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : m_documents;
+}
+
+void QtRememberedFolders::remember(const QString &dialog, const QString &chosenPath)
+{
+    // The file names folders of the user's: it is made private before anything is written in it;
+    // the settings keep its mode when they replace it.
+    if (makePrivateFolders(QFileInfo(m_settingsPath).absolutePath()) != 0)
+        return; // nothing remembered: the dialog starts in the documents folder next time
+    const int fd =
+        ::open(QFile::encodeName(m_settingsPath).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        makePrivate(fd);
+        ::close(fd);
+    }
+    QSettings settings(m_settingsPath, QSettings::IniFormat);
+    settings.setValue(QStringLiteral("cartelle/") + dialog, QFileInfo(chosenPath).absolutePath());
+    settings.sync();
+}
 
 QString messageBoxDisplayText(const QString &text)
 {

@@ -11,6 +11,34 @@ namespace zelvaro {
 // line break.
 QString messageBoxDisplayText(const QString &text);
 
+// Qt's own texts (the buttons of a question, the file dialogs and their questions, a text box's
+// menu, a child window's menu) in Italian whatever the system's language: loads qtbase_it.qm from
+// Qt's translations folder into the running application and makes Italian the default locale.
+// False when the file is missing or unreadable (Qt's texts then stay English); `path` receives
+// the file looked for.
+bool installItalianQtTexts(QString *path = nullptr);
+
+// The user's documents folder (QStandardPaths), or the home folder when it does not exist.
+QString documentsFolder();
+
+// The folders the file dialogs chose last, kept in an INI file of their own, `settingsPath`
+// (by default $XDG_CONFIG_HOME/zelvaro/cartelle.conf; never ZELVARO.INI), made private with its
+// folders when first written. A dialog with no folder remembered starts in `documents`.
+class QtRememberedFolders : public RememberedFolders
+{
+public:
+    explicit QtRememberedFolders(QString settingsPath = defaultSettingsPath(),
+                                 QString documents = documentsFolder());
+    static QString defaultSettingsPath();
+
+    QString folderFor(const QString &dialog) const override;
+    void remember(const QString &dialog, const QString &chosenPath) override;
+
+private:
+    QString m_settingsPath;
+    QString m_documents;
+};
+
 class QtMessageBox : public MessageBoxService
 {
 public:

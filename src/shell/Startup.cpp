@@ -7,6 +7,7 @@
 #include "ErrorReport.h"
 #include "LeftoverFiles.h"
 #include "MDIForm1.h"
+#include "PrivateFiles.h"
 #include "Texts.h"
 
 #include <QDir>
@@ -16,7 +17,6 @@
 
 #include <sqlite3.h>
 
-#include <filesystem>
 #include <optional>
 #include <system_error>
 
@@ -93,29 +93,19 @@ std::optional<QString> archivePathFromIni(const StartupServices &services, const
     return std::nullopt;
 }
 
-// The cause of a failed folder creation, in Italian, with the system's own words after it.
+// The cause of a failed folder creation, in Italian.
 QString folderFailureCause(const std::error_code &code)
 {
-    QString cause;
-    if (code == std::errc::permission_denied || code == std::errc::operation_not_permitted)
-        cause = QStringLiteral("permesso negato");
-    else if (code == std::errc::not_a_directory || code == std::errc::file_exists)
-        cause = QStringLiteral("una parte del percorso è un file, non una cartella");
-    else if (code == std::errc::read_only_file_system)
-        cause = QStringLiteral("il disco è protetto in scrittura");
-    else if (code == std::errc::no_space_on_device)
-        cause = QStringLiteral("il disco è pieno");
-    else
-        cause = QStringLiteral("errore del sistema");
-    return cause + QStringLiteral(" (") + QString::fromLocal8Bit(code.message()) + QLatin1Char(')');
+    if (code == std::errc::not_a_directory || code == std::errc::file_exists)
+        return QStringLiteral("una parte del percorso è un file, non una cartella");
+    return systemErrorText(code.value());
 }
 
-// Empty when `folder` exists or was made, else the cause.
+// Empty when `folder` exists or was made (with its missing parents, private), else the cause.
 QString makeFolder(const QString &folder)
 {
-    std::error_code code;
-    std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), code);
-    return code ? folderFailureCause(code) : QString();
+    const int error = makePrivateFolders(folder);
+    return error ? folderFailureCause(std::error_code(error, std::generic_category())) : QString();
 }
 
 QString firstStartFailureText(const QString &what, const QString &path, const QString &cause)
@@ -147,8 +137,10 @@ bool prepareUserArchive(const StartupServices &services, const QString &archiveP
     if (cause.isEmpty()) {
         QSaveFile ini(iniPath);
         const QByteArray line = QFile::encodeName(archivePath) + '\n';
-        if (!ini.open(QIODevice::WriteOnly) || ini.write(line) != line.size() || !ini.commit())
-            cause = QStringLiteral("impossibile scrivere il file (") + ini.errorString() + QLatin1Char(')');
+        if (!ini.open(QIODevice::WriteOnly) || !makePrivate(ini.handle()) || ini.write(line) != line.size() ||
+            !ini.commit())
+            cause = QStringLiteral("impossibile scrivere il file (") + italianSystemText(ini.errorString()) +
+                    QLatin1Char(')');
     }
     if (!cause.isEmpty()) {
         endStartup(services, firstStartFailureText(QStringLiteral("scrivere il file di configurazione"),
@@ -214,6 +206,7 @@ StartedProgram Main(const StartupServices &services, const HoursWindowFactory &m
     const QString userIni = userConfigurationFile();
     std::optional<QString> path;
     if (QFileInfo::exists(programIni) || QFileInfo::exists(besideProgram)) {
+        program.portable = true;
         program.configurationPath = programIni;
         path = archivePathFromIni(services, programIni, besideProgram);
     } else if (QFileInfo::exists(userIni)) {

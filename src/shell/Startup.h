@@ -39,6 +39,8 @@ struct StartedProgram
     // The ZELVARO.INI that decides the archive, the one to change to use another: the program
     // folder's in the portable layout (even when it is missing), else the per-user one.
     QString configurationPath;
+    // The portable layout: the program folder holds ZELVARO.INI or the archive, and keeps the data.
+    bool portable = false;
     std::unique_ptr<Archive> archive;
     std::unique_ptr<MDIForm1> mainWindow; // declared after archive: destroyed before it
 

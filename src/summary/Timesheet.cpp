@@ -29,8 +29,20 @@ QString dayLabel(const SheetRecord &r)
     return weekdayName(r.date.dayOfWeek()) + QLatin1Char(' ') + r.date.toString(QStringLiteral("dd/MM/yyyy"));
 }
 
-QString weekLabel(int week, int isoYear)
+// "Settimana 10 del 2026". A week that begins in the month before or ends in the next one has only
+// part of its days in the sheet, and says which: "Settimana 49 (dal 1/12)", "Settimana 5 (fino al
+// 31/1)", so that its subtotal is not taken for the whole week's.
+QString weekLabel(const QDate &day, const SheetKey &key)
 {
+    int isoYear = 0;
+    const int week = day.weekNumber(&isoYear);
+    const QDate monday = day.addDays(1 - day.dayOfWeek());
+    const QDate first(key.year, key.month, 1);
+    const QDate last = first.addMonths(1).addDays(-1);
+    if (monday < first)
+        return QStringLiteral("Settimana %1 (dal %2/%3)").arg(week).arg(first.day()).arg(first.month());
+    if (monday.addDays(6) > last)
+        return QStringLiteral("Settimana %1 (fino al %2/%3)").arg(week).arg(last.day()).arg(last.month());
     return QStringLiteral("Settimana %1 del %2").arg(week).arg(isoYear);
 }
 
@@ -46,15 +58,17 @@ Sheet makeSheet(const SheetKey &key, QList<SheetRecord> records)
 
     Counter month, week;
     int weekNumber = 0, isoYear = 0;
+    QDate weekDay; // a day of the week being counted
     for (qsizetype i = 0; i < sheet.records.size(); ++i) {
         const SheetRecord &r = sheet.records.at(i);
         if (r.date.isValid()) {
             int year = 0;
             const int number = r.date.weekNumber(&year);
             if (i > 0 && (number != weekNumber || year != isoYear))
-                sheet.rows.append({SheetRow::Kind::Week, -1, weekLabel(weekNumber, isoYear), week.take()});
+                sheet.rows.append({SheetRow::Kind::Week, -1, weekLabel(weekDay, key), week.take()});
             weekNumber = number;
             isoYear = year;
+            weekDay = r.date;
         }
         Counter one;
         one.add(r);
@@ -63,7 +77,7 @@ Sheet makeSheet(const SheetKey &key, QList<SheetRecord> records)
         month.add(r);
     }
     if (!key.invalidDates() && !sheet.records.isEmpty())
-        sheet.rows.append({SheetRow::Kind::Week, -1, weekLabel(weekNumber, isoYear), week.take()});
+        sheet.rows.append({SheetRow::Kind::Week, -1, weekLabel(weekDay, key), week.take()});
     sheet.rows.append(
         {SheetRow::Kind::Total, -1, QStringLiteral("Totale ") + sheetPeriodName(key), month.take()});
     return sheet;
@@ -100,12 +114,13 @@ QString dayTotalText(const SheetRecord &record)
 
 QStringList timesheetLines(const Sheet &sheet)
 {
-    // Label 22, six times of 8, the total of 16 and the decimal hours of 12, one blank between.
+    // Label 22, six times of 8, the total of 16 and the decimal hours of 12, one blank between. A
+    // line without times (a subtotal) gives their room to its label.
     const auto line = [](const QString &label, const QStringList &times, const QString &total,
                          const QString &decimal) {
-        QString text = label.leftJustified(22);
-        for (qsizetype i = 0; i < 6; ++i)
-            text += QLatin1Char(' ') + times.value(i).rightJustified(8);
+        QString text = label.leftJustified(times.isEmpty() ? 22 + 6 * 9 : 22);
+        for (qsizetype i = 0; i < times.size(); ++i)
+            text += QLatin1Char(' ') + times.at(i).rightJustified(8);
         text += QLatin1Char(' ') + total.rightJustified(16) + QLatin1Char(' ') + decimal.rightJustified(12);
         return text;
     };

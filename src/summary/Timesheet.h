@@ -38,7 +38,8 @@ struct SheetRow
     enum class Kind { Day, Week, Total };
     Kind kind = Kind::Day;
     qsizetype record = -1; // a Day row: its index in Sheet::records
-    QString label;         // "lun 02/03/2026", "Settimana 10 del 2026", "Totale marzo 2026"
+    QString label;         // "lun 02/03/2026", "Settimana 10 del 2026", "Settimana 49 (dal 1/12)",
+                           // "Totale marzo 2026"
     PeriodTotals totals;   // of the record, the week or the sheet, counted as the summary counts
 };
 

@@ -92,7 +92,7 @@ RiepilogoWindow::RiepilogoWindow(Archive &archive, const Services &services, Lin
 
     m_lblPERIODO = new QLabel(this);
     m_lblPERIODO->setObjectName(QStringLiteral("lblPERIODO"));
-    m_lblPERIODO->setAccessibleName(QStringLiteral("Periodo scelto"));
+    // No accessible name of its own: a screen reader reads its text, the month's days and hours.
     m_lblPERIODO->setTextFormat(Qt::PlainText);
 
     m_grdGIORNI = new QTableWidget(0, kDayColumns, this);
@@ -141,7 +141,8 @@ RiepilogoWindow::RiepilogoWindow(Archive &archive, const Services &services, Lin
     setTabOrder(m_tvwPERIODI, m_grdGIORNI);
     setTabOrder(m_grdGIORNI, m_cmdSTAMPA_FOGLIO);
     setTabOrder(m_cmdSTAMPA_FOGLIO, m_cmdESPORTA_CSV);
-    setFocusProxy(m_tvwPERIODI);
+    // The window opens on the tree. Not through a focus proxy: with one, Tab stops at the day grid.
+    m_tvwPERIODI->setFocus();
 
     connect(m_tvwPERIODI, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem *current) { choose(current); });
@@ -307,13 +308,15 @@ void RiepilogoWindow::reportPrintResult(const PrintResult &result, const PrintDo
 
 void RiepilogoWindow::cmdESPORTA_CSV_Click()
 {
-    Q_ASSERT(m_services.files);
+    Q_ASSERT(m_services.files && m_services.folders);
+    const QString dialog = QStringLiteral("riepilogo-csv");
     const QString suggested =
-        QFileInfo(m_archive.path()).absoluteDir().filePath(QStringLiteral("ZELVARO_riepilogo.csv"));
+        QDir(m_services.folders->folderFor(dialog)).filePath(QStringLiteral("ZELVARO_riepilogo.csv"));
     const QString path = m_services.files->saveFileName(QStringLiteral("Esporta il riepilogo ore in CSV"),
                                                         suggested, QStringLiteral("File CSV (*.csv)"));
     if (path.isEmpty())
         return;
+    m_services.folders->remember(dialog, path);
     // Refused before the archive is read, with the words of "zelvaro-archivio riepilogo".
     if (const Outcome refusal = csvTargetRefusal(path)) {
         report(refusal);

@@ -3,8 +3,10 @@
 #include "DailyBackup.h"
 #include "FaultVfs.h"
 #include "Files.h"
+#include "SafeNewFile.h"
 #include "SqliteConnection.h"
 #include "TempArchive.h"
+#include "Texts.h"
 
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -13,6 +15,7 @@
 
 #include <csignal>
 #include <functional>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -460,6 +463,81 @@ private slots:
                 "0");
         }
         QVERIFY(SqlFile(path).value("SELECT COUNT(*) FROM MOV_MAG").toInt() > 0);
+    }
+
+    // The causes of a failed system call a user meets are said in Italian, alone or at the end of a
+    // library's report; any other keeps the system's words.
+    void systemErrorTexts_data()
+    {
+        QTest::addColumn<int>("errnum");       // 0: `reported` is a library's text
+        QTest::addColumn<QString>("reported"); // as QFile or QProcess gives it
+        QTest::addColumn<QString>("italian");
+        QTest::newRow("EPERM") << EPERM << ""
+                               << "operazione non permessa";
+        QTest::newRow("ENOTDIR") << ENOTDIR << ""
+                                 << "una parte del percorso non è una cartella";
+        QTest::newRow("EDQUOT") << EDQUOT << ""
+                                << "superata la quota di spazio su disco dell'utente";
+        QTest::newRow("a rare one keeps the system's words") << EDOM << ""
+                                                             << "Numerical argument out of domain";
+        QTest::newRow("Qt's own words for EACCES") << 0 << "Permission denied"
+                                                   << "permesso negato";
+        QTest::newRow("after a prefix") << 0 << "execve: No such file or directory"
+                                        << "execve: file o cartella inesistente";
+        QTest::newRow("not a system text") << 0 << "Unknown error"
+                                           << "Unknown error";
+        QTest::newRow("a system text inside another") << 0 << "Read-only file system of the copy"
+                                                      << "Read-only file system of the copy";
+    }
+    void systemErrorTexts()
+    {
+        QFETCH(int, errnum);
+        QFETCH(QString, reported);
+        QFETCH(QString, italian);
+        QCOMPARE(errnum ? systemErrorText(errnum) : italianSystemText(reported), italian);
+    }
+
+    // Whatever the umask (here none at all), what holds hours is its owner's alone: files 0600,
+    // folders made 0700, parents included; a folder that was there and a replaced file keep their mode.
+    void privateModes()
+    {
+        QVERIFY(writeBytes(filePath("condiviso.csv"), "a") && QDir().mkdir(filePath("aperta")));
+        QVERIFY(::chmod(QFile::encodeName(filePath("condiviso.csv")), 0644) == 0 &&
+                ::chmod(QFile::encodeName(filePath("aperta")), 0755) == 0);
+        const mode_t umaskBefore = ::umask(0);
+        auto archive = open(makeArchive({1}));
+        QVERIFY(archive && !Archive::create(filePath("nuovo.mdb")) &&
+                !archive->backupTo(filePath("copia.mdb")) &&
+                !makeDailyBackup(*archive, filePath("aperta/nuova/copie"), QDate(2024, 2, 1)));
+        for (const char *name : {"condiviso.csv", "nuovo.csv"}) {
+            SafeNewFile file(filePath(name), SafeNewFile::Existing::Replace);
+            QVERIFY(!file.create() && !file.write("b") && !file.commit());
+        }
+        ::umask(umaskBefore);
+        const QStringList series =
+            QDir(filePath("aperta/nuova/copie")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(series.size(), 1);
+        QMap<QString, int> modes;
+        for (const QString &name : QStringList{"nuovo.mdb", "copia.mdb", "aperta", "aperta/nuova",
+                                               "aperta/nuova/copie", "aperta/nuova/copie/" + series[0],
+                                               "aperta/nuova/copie/" + series[0] + "/ZELVARO_97-20240201.mdb",
+                                               "condiviso.csv", "nuovo.csv"}) {
+            struct stat status = {};
+            QVERIFY(::stat(QFile::encodeName(filePath(name)), &status) == 0);
+            modes.insert(QString(name).replace(series[0], "serie"), status.st_mode & 07777);
+        }
+        QCOMPARE(modes, (QMap<QString, int>{{"nuovo.mdb", 0600},
+                                            {"copia.mdb", 0600},
+                                            {"aperta", 0755},
+                                            {"aperta/nuova", 0700},
+                                            {"aperta/nuova/copie", 0700},
+                                            {"aperta/nuova/copie/serie", 0700},
+                                            {"aperta/nuova/copie/serie/ZELVARO_97-20240201.mdb", 0600},
+                                            {"condiviso.csv", 0644},
+                                            {"nuovo.csv", 0600}}));
+        QVERIFY(writeBytes(filePath("file"), "x"));
+        QCOMPARE(Archive::create(filePath("file/x.mdb")).text,
+                 "Impossibile creare il file dell'archivio (una parte del percorso non è una cartella)");
     }
 
     // Each archive's copies in a folder of their own, named for people, told apart by the archive's place.

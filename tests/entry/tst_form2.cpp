@@ -476,8 +476,9 @@ private slots:
             << u"ZELVARO_97.mdb/copie"_s << QString() << QStringList{u"cmdCONFERMA"_s, u"Command1"_s}
             << QList<Answer>{Answer::Ok, Answer::Yes}
             << QStringList{u"Il movimento 1 è stato registrato.\r\r"_s +
-                               notMade.arg(u"ZELVARO_97.mdb/copie"_s,
-                                           u"la cartella non si può creare (Not a directory)"_s),
+                               notMade.arg(
+                                   u"ZELVARO_97.mdb/copie"_s,
+                                   u"la cartella non si può creare (una parte del percorso non è una cartella)"_s),
                            cancella}
             << QStringList();
         QTest::newRow("archive locked at the first change: one message, true")

@@ -1,7 +1,8 @@
 #!/bin/sh
 # The program as a user gets it: the install tree holds every file and passes the desktop and
 # AppStream validators; the Debian package passes lintian, and once unpacked both programs answer
-# --version and the first start creates the per-user archive and ZELVARO.INI.
+# --version with the licence, refuse an unknown option, and the first start creates the per-user archive
+# and ZELVARO.INI, private.
 # Usage: check-package.sh BUILD  (after "make package"). Never touches the real home.
 set -eu
 build=$(cd "$1" && pwd)
@@ -21,7 +22,7 @@ id=$(basename "$desktop" .desktop)
 for file in bin/zelvaro bin/zelvaro-archivio share/applications/$id.desktop \
     share/icons/hicolor/scalable/apps/$id.svg share/metainfo/$id.metainfo.xml \
     share/man/man1/zelvaro.1.gz share/man/man1/zelvaro-archivio.1.gz \
-    share/doc/zelvaro/copyright share/doc/zelvaro/changelog.gz; do
+    share/doc/zelvaro/copyright share/doc/zelvaro/changelog.gz share/doc/zelvaro/README; do
     [ -s "$tmp/inst/usr/$file" ] || fail "manca /usr/$file"
 done
 grep -qx "Icon=$id" "$desktop" || fail "$desktop: Icon non è $id"
@@ -38,12 +39,19 @@ echo "== package"
 deb=$(ls "$build"/zelvaro_*.deb)
 version=$(dpkg-deb -f "$deb" Version)
 dpkg-deb -c "$deb"
-lintian --fail-on error,warning "$deb"
+lintian -I --pedantic --fail-on error,warning "$deb"
+case "$(dpkg-deb -f "$deb" Depends)" in *qt6-translations-l10n*) ;; *) fail "Depends senza qt6-translations-l10n" ;; esac
 dpkg-deb -x "$deb" "$tmp/root"
 for program in zelvaro zelvaro-archivio; do
     answer=$("$tmp/root/usr/bin/$program" --version)
-    [ "$answer" = "$program $version" ] || fail "$program --version: \"$answer\""
+    [ "$(echo "$answer" | head -n 1)" = "$program $version" ] || fail "$program --version: \"$answer\""
+    echo "$answer" | grep -q "^Licenza GPLv3+: GNU GPL versione 3 o successiva" ||
+        fail "$program --version senza la licenza: \"$answer\""
 done
+status=0
+"$tmp/root/usr/bin/zelvaro" -platform offscreen --sconosciuta 2>"$tmp/said" || status=$?
+[ "$status" -eq 2 ] && grep -q "opzione sconosciuta" "$tmp/said" ||
+    fail "zelvaro --sconosciuta: stato $status, \"$(cat "$tmp/said")\""
 
 echo "== first start of the unpacked program (offscreen, temporary HOME)"
 archive="$XDG_DATA_HOME/zelvaro/ZELVARO_97.mdb"
@@ -62,5 +70,7 @@ kill "$pid"
 wait "$pid" || true
 pid=
 [ "$(cat "$ini")" = "$archive" ] || fail "$ini: \"$(cat "$ini")\" instead of $archive"
+modes=$(stat -c %a "$XDG_CONFIG_HOME" "$XDG_CONFIG_HOME/zelvaro" "$ini" "$XDG_DATA_HOME/zelvaro" "$archive" | tr '\n' ' ')
+[ "$modes" = "700 700 600 700 600 " ] || fail "permessi dei file del primo avvio: $modes"
 "$tmp/root/usr/bin/zelvaro-archivio" verifica "$archive"
 echo "check-package: ok ($(basename "$deb"))"

@@ -30,7 +30,8 @@ said=$(sh "$src/cmake/migrate-build-archive.sh" "$bin")
 case "$said" in *"due archivi"*) ;; *) fail "no word of the two archives: $said" ;; esac
 
 mkdir -p "$tmp/asan/x"
-make -s -C "$src" clean BUILD="$tmp/build" ASAN_BUILD="$tmp/asan" BENCH_BUILD="$tmp/bench" >/dev/null
+make -s -C "$src" clean BUILD="$tmp/build" ASAN_BUILD="$tmp/asan" BENCH_BUILD="$tmp/bench" \
+    PACKAGE_BUILD="$tmp/package" >/dev/null
 [ -f "$user" ] || fail "make clean deleted the per-user archive"
 [ -f "$bin/ZELVARO_97.mdb" ] || fail "make clean deleted the archive left in the build folder"
 [ ! -e "$bin/zelvaro" ] && [ ! -e "$tmp/build/CMakeFiles" ] && [ ! -e "$tmp/asan" ] || fail "make clean left build files"

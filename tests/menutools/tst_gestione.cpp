@@ -110,10 +110,13 @@ private slots:
         const QStringList cancel{QString()}, csv{u"@/ore.csv"_s};
         const QString testo = dataPath(u"mov_mag_97_testo.mdb"_s), other = dataPath(u"non_access.mdb"_s);
         const QString nuovo = u"@/nuovo.mdb"_s;
+        // Both archives named, and what becomes of the days of the one in use.
         const QString use =
             u"N Importate 60 righe da «"_s + testo +
             u"» in «@/nuovo.mdb» in # s\r\rUsare il nuovo archivio «@/nuovo.mdb» dal prossimo "
-            "avvio di Zelvaro?"_s;
+            "avvio di Zelvaro, al posto dell'archivio attuale «@/ZELVARO_97.mdb»?\r\rI giorni "
+            "dell'archivio attuale restano nel suo file, ma non saranno più mostrati quando Zelvaro userà il "
+            "nuovo archivio. Anche i giorni registrati da ora fino al riavvio vanno nell'archivio attuale."_s;
         row("esporta: cancelled at the dialog", esporta, cancel, never, none, {});
         row("esporta: a CSV file", esporta, csv, never, ok, u"I Esportati 3 movimenti in «@/ore.csv»"_s,
             {u"ore.csv"_s});
@@ -167,6 +170,28 @@ private slots:
         QCOMPARE(folderEntries(folder), made); // no hidden file, no journal left
         QVERIFY(!m_fakes->files.asksToReplace.contains(!command.offersReplace));
         QCOMPARE(readBytes(m_ini), ini.replace(u'@', folder).toUtf8() + "\r\nnota\r\n");
+    }
+
+    // Each dialog starts in the documents folder, then in the folder it chose last; the dialogs do
+    // not share a folder, and a cancelled one remembers nothing.
+    void dialogsStartWhereTheUserLooks()
+    {
+        if (!ZELVARO_IMPORT)
+            QSKIP("built without libmdb");
+        const QString folder = m_temp->folder(), testo = dataPath(u"mov_mag_97_testo.mdb"_s);
+        m_fakes->files.script = QStringList{folder + u"/ore.csv"_s,   QString(), testo,
+                                            folder + u"/nuovo.mdb"_s, QString(), QString()};
+        m_fakes->messages.expect(Answer::Ok);
+        commands().esportaCsv();
+        commands().copiaDiSicurezza();
+        m_fakes->messages.expect(Answer::No);
+        commands().importaAccess();
+        commands().esportaCsv();
+        commands().importaAccess();
+        QCOMPARE(m_fakes->files.proposed,
+                 (QStringList{u"/documenti/ZELVARO_ore.csv"_s, u"/documenti/ZELVARO_97-copia-20040305.mdb"_s,
+                              u"/documenti"_s, u"/documenti/mov_mag_97_testo_importato.mdb"_s,
+                              folder + u"/ZELVARO_ore.csv"_s, QFileInfo(testo).absolutePath()}));
     }
 
     // The INI's first line is replaced by way of a new file renamed over the old one, never half

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace zelvaro;
 using zelvaro::test::folderEntries;
 using zelvaro::test::writeBytes;
@@ -188,7 +190,11 @@ void TestQtLinePrinter::withoutService()
     QVERIFY(writeBytes(lpoptions, "Default zelvaro/bozza"));
     const QString line = QStringLiteral("2     secondo").leftJustified(90, u'.'); // a day of one period
     printer.printLine(line); // the same second: a file of its own
+    const mode_t umaskBefore = ::umask(0);
     const PrintResult second = printer.endDocument(hoursListDocument());
+    ::umask(umaskBefore);
+    QCOMPARE(QFile::permissions(second.pdfPath) & (QFile::ReadGroup | QFile::ReadOther),
+             0); // the user's alone
     QCOMPARE(printNotice(second, hoursListDocument()),
              unreachable + ": l'elenco è stato salvato in " + pdf + "_2.pdf");
     QVERIFY(run("pdfinfo", {second.pdfPath}).contains("595 x 842 pts")); // A4, portrait

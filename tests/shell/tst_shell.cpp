@@ -9,15 +9,21 @@
 #include "Startup.h"
 #include "TempArchive.h"
 
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <cstring>
 #include <fcntl.h>
@@ -43,6 +49,13 @@ QString opening(const QString &cause, const QString &path)
 }
 
 QList<bool> g_archiveOpenAtChildClose;
+
+// The permission bits of a file or folder.
+int modeOf(const QString &path)
+{
+    struct stat status = {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode & 07777) : -1;
+}
 
 // Stands in for Form2: records, when it closes, whether the archive was still open.
 struct ChildStandIn : QWidget
@@ -76,6 +89,8 @@ private slots:
     void commandLine();
     void instanceGuard();
     void qtServices();
+    void italianQtTexts();
+    void rememberedFolders();
     void mainWindow();
 
 private:
@@ -173,8 +188,8 @@ void TestShell::startup_data()
         << QStringList{firstStart("viene usato l'archivio delle ore già presente")} << window;
     QTest::newRow("first start: a file where the data folder goes") << Files{{"data", "x"}} << QStringList()
         << user << perUser << QStringList{box(Icon::Stop, 1, "Primo avvio: impossibile creare la cartella "
-           "dei dati\r\r@/data/zelvaro\r\runa parte del percorso è un file, non una cartella (" +
-           QString::fromLocal8Bit(std::strerror(ENOTDIR)) + ")\r\rIl programma termina.")} << failed;
+           "dei dati\r\r@/data/zelvaro\r\runa parte del percorso è un file, non una cartella\r\rIl programma "
+           "termina.")} << failed;
     QTest::newRow("per-user line past 4096 bytes, cut before a UTF-8 character: ends at once")
         << Files{{userIni, "\xc3\xa0" + QByteArray(4093, 'x') + "\xc3\xa0x"}} << QStringList() << ""
         << perUser << QStringList{opening("Il percorso dell'archivio è più lungo di 4096 byte: non può "
@@ -190,6 +205,7 @@ void TestShell::startup()
     QFETCH(QString, configuration);
     QFETCH(QStringList, boxes);
     QFETCH(QList<int>, ends);
+    const QString portableIni = QStringLiteral("@/ZELVARO.INI");
 
     QTemporaryDir dir;
     const QString at = dir.path();
@@ -209,6 +225,7 @@ void TestShell::startup()
     }
     QCOMPARE(shown, boxes.replaceInStrings(QStringLiteral("@"), at));
     QCOMPARE(program.archivePath, path.replace('@', at));
+    QCOMPARE(program.portable, configuration == portableIni);
     QCOMPARE(program.configurationPath, configuration.replace('@', at));
     QCOMPARE(m_fakes->end.statuses, ends);
     QCOMPARE(m_made, int(ends.isEmpty()));
@@ -216,15 +233,28 @@ void TestShell::startup()
 }
 
 // The per-user ZELVARO.INI of a first start names the new archive, so the next start finds it.
+// Whatever the umask, the folders made are the user's alone, and so are the archive and the INI;
+// a folder that was there keeps its mode.
 void TestShell::firstStartWritesIni()
 {
     QTemporaryDir dir;
     useFolders(dir.path());
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("data")) &&
+            QFile::setPermissions(dir.filePath(QStringLiteral("data")),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                      QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
     m_fakes->messages.expectOk();
+    const mode_t umaskBefore = ::umask(0);
     const StartedProgram program = runMain();
+    ::umask(umaskBefore);
     QCOMPARE(readBytes(dir.filePath(QStringLiteral("config/zelvaro/ZELVARO.INI"))),
              program.archivePath.toUtf8() + '\n');
     QCOMPARE(m_fakes->pointer.history, (QList<bool>{true, false}));
+    QStringList modes;
+    for (const char *name : {"config", "config/zelvaro", "config/zelvaro/ZELVARO.INI", "data", "data/zelvaro",
+                             "data/zelvaro/ZELVARO_97.mdb"})
+        modes << QString::number(modeOf(dir.filePath(QString::fromLatin1(name))), 8);
+    QCOMPARE(modes, QStringList({"700", "700", "600", "755", "700", "600"}));
 }
 
 // Before anything is looked for: a first start would show its box and make its files.
@@ -330,13 +360,27 @@ void TestShell::leftoversRemovedAtStart()
 void TestShell::commandLine_data()
 {
     QTest::addColumn<QString>("program");
-    QTest::addColumn<QString>("argument");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("output"); // the beginning of standard output
-    const QByteArray version = ZELVARO_VERSION "\n";
-    QTest::newRow("zelvaro --version") << ZELVARO_PROGRAM << "--version"
-                                       << "zelvaro " + version;
-    QTest::newRow("zelvaro --help") << ZELVARO_PROGRAM << "--help"
-                                    << QByteArray("Uso: zelvaro [--help | --version]\n");
+    QTest::addColumn<QByteArray>("errors"); // the beginning of standard error
+    const QByteArray version =
+        " " ZELVARO_VERSION "\nCopyright (C) 2026 Zelvaro maintainers\nLicenza GPLv3+: GNU GPL "
+        "versione 3 o successiva <https://gnu.org/licenses/gpl.html>.\n";
+    const QByteArray usage = "Uso: zelvaro [--help | --version] [OPZIONI DI QT]\n";
+    // clang-format off
+    QTest::newRow("zelvaro --version") << ZELVARO_PROGRAM << QStringList{"--version"} << 0 << "zelvaro" + version
+                                       << QByteArray();
+    QTest::newRow("zelvaro-archivio --version") << ZELVARO_ARCHIVIO_PROGRAM << QStringList{"--version"} << 0
+                                                << "zelvaro-archivio" + version << QByteArray();
+    QTest::newRow("zelvaro --help") << ZELVARO_PROGRAM << QStringList{"--help"} << 0 << usage << QByteArray();
+    // Qt takes its own options first (without -platform this one could not start at all).
+    QTest::newRow("an unknown option after Qt's own")
+        << ZELVARO_PROGRAM << QStringList{"-platform", "offscreen", "-style", "Fusion", "--sconosciuta"} << 2
+        << QByteArray() << "zelvaro: opzione sconosciuta «--sconosciuta»\n" + usage;
+    QTest::newRow("an argument") << ZELVARO_PROGRAM << QStringList{"-platform", "offscreen", "ore.mdb"} << 2
+                                 << QByteArray() << "zelvaro: argomento inatteso «ore.mdb»\n" + usage;
+    // clang-format on
 }
 
 // Answered without a window, a lock or any file: a copy of the program in a folder of its own,
@@ -344,12 +388,17 @@ void TestShell::commandLine_data()
 void TestShell::commandLine()
 {
     QFETCH(QString, program);
-    QFETCH(QString, argument);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
     QFETCH(QByteArray, output);
+    QFETCH(QByteArray, errors);
 
     QTemporaryDir dir;
     const QString name = QFileInfo(program).fileName();
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("prog")) &&
+    // A session's runtime folder is there: Qt makes one when it starts, should it be missing.
+    const QString runtime = dir.filePath(QStringLiteral("XDG_RUNTIME_DIR"));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("prog")) && QDir(dir.path()).mkdir(runtime) &&
+            QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) &&
             QFile::copy(program, dir.filePath("prog/" + name)));
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char *variable : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"})
@@ -357,12 +406,14 @@ void TestShell::commandLine()
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("nessuna")); // a window would fail
     QProcess process;
     process.setProcessEnvironment(environment);
-    process.start(dir.filePath("prog/" + name), {argument});
-    QVERIFY(process.waitForFinished() && process.exitStatus() == QProcess::NormalExit &&
-            process.exitCode() == 0);
-    QVERIFY(process.readAllStandardOutput().startsWith(output));
-    QCOMPARE(folderEntries(dir.path()) + folderEntries(dir.filePath(QStringLiteral("prog"))),
-             (QStringList{QStringLiteral("prog"), name}));
+    process.start(dir.filePath("prog/" + name), arguments);
+    QVERIFY(process.waitForFinished() && process.exitStatus() == QProcess::NormalExit);
+    const QByteArray printed = process.readAllStandardOutput(), said = process.readAllStandardError();
+    QVERIFY2(process.exitCode() == status && printed.startsWith(output) && said.indexOf(errors) >= 0,
+             printed + said);
+    QCOMPARE(folderEntries(dir.path()) + folderEntries(dir.filePath(QStringLiteral("prog"))) +
+                 folderEntries(runtime),
+             (QStringList{QStringLiteral("prog"), QStringLiteral("XDG_RUNTIME_DIR"), name}));
 }
 
 void TestShell::instanceGuard()
@@ -421,6 +472,103 @@ void TestShell::qtServices()
     QGuiApplication::restoreOverrideCursor();
 }
 
+// Qt's own texts are Italian whatever the system's language (the tests run in the C locale): the
+// buttons of a question, Qt's own file dialog, a text box's menu, a child window's menu.
+void TestShell::italianQtTexts()
+{
+    QVERIFY(installItalianQtTexts());
+    QStringList texts;
+    QTimer::singleShot(0, this, [&texts] {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (auto *box = qobject_cast<QMessageBox *>(window); box && box->isVisible()) {
+                texts << box->button(QMessageBox::Yes)->text() << box->button(QMessageBox::No)->text();
+                box->button(QMessageBox::No)->click();
+            }
+        }
+    });
+    QCOMPARE(
+        QtMessageBox().show(QStringLiteral("Confermi?"), {}, Icon::None, MessageBoxService::Buttons::YesNo),
+        MessageBoxService::Answer::No);
+
+    QFileDialog dialog(nullptr, QStringLiteral("Esporta"), QDir::tempPath());
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.show();
+    for (const char *label : {"lookInLabel", "fileNameLabel", "fileTypeLabel"})
+        texts << dialog.findChild<QLabel *>(QString::fromLatin1(label))->text();
+    for (QAbstractButton *button : dialog.findChild<QDialogButtonBox *>()->buttons())
+        texts << button->text();
+    // The question before a file is replaced.
+    texts << QCoreApplication::translate("QFileDialog", "%1 already exists.\nDo you want to replace it?");
+
+    QLineEdit box;
+    const std::unique_ptr<QMenu> menu(box.createStandardContextMenu());
+    QMdiSubWindow child;
+    for (QAction *action : menu->actions() + child.systemMenu()->actions()) {
+        if (!action->isSeparator())
+            texts << action->text().section(QLatin1Char('\t'), 0, 0);
+    }
+    QCOMPARE(texts, QStringList({"&Sì",
+                                 "&No",
+                                 "Cerca in:",
+                                 "&Nome del file:",
+                                 "File di tipo:",
+                                 "&Salva",
+                                 "Annulla",
+                                 "%1 esiste già.\nVuoi sostituirlo?",
+                                 "Ann&ulla",
+                                 "&Rifai",
+                                 "&Taglia",
+                                 "&Copia",
+                                 "&Incolla",
+                                 "Elimina",
+                                 "Seleziona tutto",
+                                 "&Ripristina",
+                                 "&Sposta",
+                                 "Dimen&sione",
+                                 "Mi&nimizza",
+                                 "Ma&ssimizza",
+                                 "Sempre in &primo piano",
+                                 "&Chiudi"}));
+}
+
+// Each dialog starts where it chose last, per user, in a file of its own beside ZELVARO.INI and
+// private; else in the documents folder, or the home folder when there is none.
+void TestShell::rememberedFolders()
+{
+    QTemporaryDir dir;
+    useFolders(dir.path());
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(dir.path()));
+    const QString homeFolder = documentsFolder();
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Documents")) &&
+            QDir(dir.path()).mkdir(QStringLiteral("ore")));
+    const QString documents = documentsFolder();
+    qputenv("HOME", home);
+    QCOMPARE(homeFolder + u'|' + documents, dir.path() + u'|' + dir.filePath(QStringLiteral("Documents")));
+    const QString settings = QtRememberedFolders::defaultSettingsPath();
+    QCOMPARE(settings, dir.filePath(QStringLiteral("config/zelvaro/cartelle.conf")));
+
+    const mode_t umaskBefore = ::umask(0);
+    {
+        QtRememberedFolders folders(settings, documents);
+        QCOMPARE(folders.folderFor(QStringLiteral("esporta-csv")), documents);
+        folders.remember(QStringLiteral("esporta-csv"), dir.filePath(QStringLiteral("ore/ore.csv")));
+    }
+    ::umask(umaskBefore);
+    QtRememberedFolders again(settings, documents);
+    QCOMPARE(again.folderFor(QStringLiteral("esporta-csv")), dir.filePath(QStringLiteral("ore")));
+    QCOMPARE(again.folderFor(QStringLiteral("copia-di-sicurezza")), documents);
+    QCOMPARE(folderEntries(dir.filePath(QStringLiteral("config/zelvaro"))),
+             QStringList{QStringLiteral("cartelle.conf")});
+    QCOMPARE(QStringList({QString::number(modeOf(dir.filePath(QStringLiteral("config"))), 8),
+                          QString::number(modeOf(dir.filePath(QStringLiteral("config/zelvaro"))), 8),
+                          QString::number(modeOf(settings), 8)}),
+             QStringList({"700", "700", "600"}));
+    QVERIFY(QDir(dir.filePath(QStringLiteral("ore"))).removeRecursively());
+    QCOMPARE(again.folderFor(QStringLiteral("esporta-csv")), documents); // a folder since removed
+}
+
 // The menu in its order, each item at work, and the one Form2 and the one summary window with it.
 void TestShell::mainWindow()
 {
@@ -438,10 +586,12 @@ void TestShell::mainWindow()
                                         : action->objectName() + QLatin1Char(' ') + action->text() +
                                               (action->isEnabled() ? QString() : QStringLiteral(" (off)")));
     // The tools and the summary are disabled until the program hands over their commands.
-    QCOMPARE(items, QStringList({"MENU0102 Zelvaro", "MENU0103 Riepilogo ore (off)",
-                                 "MENU0107 &Orario e assenze… (off)", "-", "MENU0104 Esporta in CSV… (off)",
-                                 "MENU0105 Copia di sicurezza… (off)",
-                                 "MENU0106 Importa archivio Access… (off)", "-", "MENU0199 Fine"}));
+    // The items added to the design's menu have access keys; the design's own captions stay.
+    QCOMPARE(items, QStringList({"MENU0102 Zelvaro", "MENU0103 &Riepilogo ore (off)",
+                                 "MENU0107 &Orario e assenze… (off)", "-", "MENU0104 &Esporta in CSV… (off)",
+                                 "MENU0105 &Copia di sicurezza… (off)",
+                                 "MENU0106 &Importa archivio Access… (off)", "-", "MENU0199 Fine"}));
+    QCOMPARE(w.findChild<QMenu *>(QStringLiteral("mnuWindows"))->title(), QStringLiteral("&Windows"));
     QString ran;
     w.setToolCommands({[&] { ran += u'E'; }, [&] { ran += u'C'; }, [&] { ran += u'I'; }});
     for (int i : {4, 5, 6})
@@ -471,14 +621,29 @@ void TestShell::mainWindow()
     actions.at(2)->trigger(); // brings the one "Orario e assenze" window forward
     QVERIFY(summaries == 3 && w.mdiArea()->currentSubWindow() == w.balanceWindow());
 
+    // Ctrl+W and Ctrl+F4 close the active child window, whichever it is.
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_W, Qt::ControlModifier);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!w.balanceWindow() && w.mdiArea()->currentSubWindow() == w.form2Window());
+    QTest::keyClick(&w, Qt::Key_F4, Qt::ControlModifier);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!w.isForm2Open() && w.mdiArea()->currentSubWindow() == w.summaryWindow());
+    QTest::keyClick(&w, Qt::Key_F4, Qt::ControlModifier);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!w.summaryWindow());
+    QCOMPARE(summaries, 3);
+    actions.at(0)->trigger();
+
     QVERIFY(w.form2Window()->close());
     actions.at(0)->trigger(); // a fresh Form2 at once; the closed one is deleted later
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(m_made == 2 && w.isForm2Open());
+    QVERIFY(m_made == 3 && w.isForm2Open());
     actions.at(8)->trigger(); // "Fine" ends the program, the archive left open
     QVERIFY(m_fakes->end.statuses == QList<int>{0} && archive->isOpen());
     QVERIFY(w.close()); // Form2 closes while the archive is open, then the archive closes
-    QCOMPARE(g_archiveOpenAtChildClose, (QList<bool>{true, true}));
+    QCOMPARE(g_archiveOpenAtChildClose, (QList<bool>{true, true, true}));
     QVERIFY(!archive->isOpen() && !w.isForm2Open());
     QCOMPARE(m_fakes->end.statuses, (QList<int>{0, 0}));
 }

@@ -3,6 +3,7 @@
 #include "HoursSummary.h"
 #include "SummaryCsv.h"
 #include "TempArchive.h"
+#include "Timesheet.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -67,6 +68,53 @@ private slots:
             QByteArrayList({"2025;12;2;0;351;5 h / 51 Min.;5,85\r", "2026;1;0;1;0;0 h / 0 Min.;0,00\r",
                             "2026;12;1;0;45;0 h / 45 Min.;0,75\r", "2027;1;2;0;601;10 h / 1 Min.;10,02\r",
                             "Data non valida;;1;1;100;1 h / 40 Min.;1,67\r"}));
+    }
+
+    // A week that spans two months is labelled in each as the part it holds, so that neither
+    // subtotal reads as the whole week's; ISO weeks of the year before or after included.
+    void weekLabels_data()
+    {
+        QTest::addColumn<QDate>("month"); // its first day
+        QTest::addColumn<QList<QDate>>("days");
+        QTest::addColumn<QStringList>("weeks");
+        QTest::newRow("a whole week") << QDate(2026, 3, 1) << QList<QDate>{{2026, 3, 2}, {2026, 3, 8}}
+                                      << QStringList{"Settimana 10 del 2026"};
+        QTest::newRow("begun in November") << QDate(2026, 12, 1) << QList<QDate>{{2026, 12, 1}, {2026, 12, 7}}
+                                           << QStringList{"Settimana 49 (dal 1/12)", "Settimana 50 del 2026"};
+        QTest::newRow("ending in December") << QDate(2026, 11, 1) << QList<QDate>{{2026, 11, 30}}
+                                            << QStringList{"Settimana 49 (fino al 30/11)"};
+        QTest::newRow("week 53 of the year before")
+            << QDate(2027, 1, 1) << QList<QDate>{{2027, 1, 3}} << QStringList{"Settimana 53 (dal 1/1)"};
+        QTest::newRow("week 1 of the next year") << QDate(2025, 12, 1) << QList<QDate>{{2025, 12, 31}}
+                                                 << QStringList{"Settimana 1 (fino al 31/12)"};
+    }
+
+    void weekLabels()
+    {
+        QFETCH(QDate, month);
+        QFETCH(QList<QDate>, days);
+        QFETCH(QStringList, weeks);
+        QList<SheetRecord> records;
+        for (const QDate &day : days)
+            records.append(SheetRecord{day, {}, {}, false, 0});
+        const Sheet sheet = makeSheet(SheetKey{month.year(), month.month()}, records);
+        QStringList labels;
+        for (const SheetRow &row : sheet.rows) {
+            if (row.kind == SheetRow::Kind::Week)
+                labels << row.label;
+        }
+        QCOMPARE(labels, weeks);
+    }
+
+    // A subtotal's label longer than the day column takes the room of the times it has not: its
+    // total stays under the column's heading.
+    void longWeekLabelPrinted()
+    {
+        const Sheet sheet =
+            makeSheet(SheetKey{2026, 11}, {SheetRecord{QDate(2026, 11, 30), {}, {}, false, 0}});
+        const QStringList lines = timesheetLines(sheet);
+        QCOMPARE(lines.value(4),
+                 "Settimana 49 (fino al 30/11)" + QString(48, u' ') + "     0 h / 0 Min.         0,00");
     }
 
     // On random archives, with blanks, zeros, letters and impossible dates among the texts.

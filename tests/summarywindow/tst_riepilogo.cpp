@@ -4,11 +4,16 @@
 #include "Fakes.h"
 #include "Files.h"
 #include "Form2.h"
+#include "MDIForm1.h"
 #include "QtLinePrinter.h"
 #include "RiepilogoWindow.h"
 #include "TempArchive.h"
 #include "WindowDriver.h"
 
+#include <QAccessible>
+#include <QApplication>
+#include <QLabel>
+#include <QMdiSubWindow>
 #include <QTableWidget>
 #include <QTest>
 #include <QTreeWidget>
@@ -95,6 +100,34 @@ private slots:
         QCOMPARE(tree()->currentItem()->text(0), u"febbraio"_s); // the month chosen stays chosen
     }
 
+    // Opened from the menu beside the hours window, the window starts on the tree and Tab goes round
+    // its controls in order; a screen reader reads the line above the grid as it reads.
+    void keyboardAndScreenReader()
+    {
+        const Services services = m_fakes->services();
+        MDIForm1 main(*m_archive, services,
+                      [&](QWidget *parent) { return new Form2(*m_archive, services, m_printer, parent); });
+        main.setSummaryWindowFactory(
+            [&](QWidget *parent) { return new RiepilogoWindow(*m_archive, services, m_printer, parent); });
+        main.MENU0103_Click();
+        main.show();
+        QApplication::setActiveWindow(&main);
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        QStringList reached;
+        for (int press = 0; press < 5; ++press) {
+            QWidget *focus = QApplication::focusWidget();
+            QVERIFY(focus);
+            reached << focus->objectName();
+            QTest::keyClick(focus, Qt::Key_Tab);
+        }
+        QCOMPARE(reached, (QStringList{u"tvwPERIODI"_s, u"grdGIORNI"_s, u"cmdSTAMPA_FOGLIO"_s,
+                                       u"cmdESPORTA_CSV"_s, u"tvwPERIODI"_s}));
+        const QLabel *caption = main.summaryWindow()->findChild<QLabel *>(u"lblPERIODO"_s);
+        QCOMPARE(
+            QAccessible::queryAccessibleInterface(const_cast<QLabel *>(caption))->text(QAccessible::Name),
+            u"marzo 2026 - Giorni: 2 - Ore: 13 h / 0 Min. (13,00) - Incompleti: 1"_s);
+    }
+
     void printAndExport()
     {
         m_ui.click(u"cmdSTAMPA_FOGLIO"_s);
@@ -121,7 +154,11 @@ private slots:
         const QString csv = m_temp->folder() + u"/r.csv"_s;
         m_fakes->files.script = QStringList{csv};
         m_ui.click(u"cmdESPORTA_CSV"_s);
-        QCOMPARE(m_fakes->files.proposed, QStringList{m_temp->folder() + u"/ZELVARO_riepilogo.csv"_s});
+        // First in the documents folder, then where the user saved last.
+        m_fakes->files.script = QStringList{QString()};
+        m_ui.click(u"cmdESPORTA_CSV"_s);
+        QCOMPARE(m_fakes->files.proposed, (QStringList{u"/documenti/ZELVARO_riepilogo.csv"_s,
+                                                       m_temp->folder() + u"/ZELVARO_riepilogo.csv"_s}));
         QCOMPARE(m_fakes->messages.texts(),
                  (QStringList{u"Nessuna stampante disponibile: il foglio ore è stato salvato in "_s + pdf,
                               u"Errore  482 - La stampante non risponde\r\r"_s,

@@ -3,7 +3,9 @@
 #include "PlatformServices.h"
 
 #include <QDate>
+#include <QFileInfo>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -137,6 +139,19 @@ public:
     QList<bool> asksToReplace;
 };
 
+// Folders remembered in memory: a dialog starts in the folder remembered for it, else in `documents`.
+class FakeRememberedFolders : public RememberedFolders
+{
+public:
+    QString folderFor(const QString &dialog) const override { return remembered.value(dialog, documents); }
+    void remember(const QString &dialog, const QString &chosenPath) override
+    {
+        remembered.insert(dialog, QFileInfo(chosenPath).absolutePath());
+    }
+    QString documents = QStringLiteral("/documenti");
+    QMap<QString, QString> remembered; // by dialog
+};
+
 // Progress that shows nothing and cancels from the first step for which `cancelWhen` (when set)
 // answers true.
 class FakeProgress : public ProgressService, public Progress
@@ -173,9 +188,10 @@ struct FakeServices
     ArchiveEvents events;
     FakeFileDialog files;
     FakeProgress progress;
+    FakeRememberedFolders folders;
     Services services()
     {
-        return {&messages, &beep, &pointer, &clock, &end, &events, &files, nullptr, &progress};
+        return {&messages, &beep, &pointer, &clock, &end, &events, &files, nullptr, &progress, &folders};
     }
 };
 

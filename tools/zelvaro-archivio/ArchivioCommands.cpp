@@ -378,7 +378,7 @@ int runArchivio(const QStringList &arguments, QIODevice &out, QIODevice &err)
         return kExitOk;
     }
     if (name == QLatin1String("--version")) {
-        writeLine(out, kProgram + QLatin1Char(' ') + QCoreApplication::applicationVersion());
+        write(out, versionText(kProgram, QCoreApplication::applicationVersion()));
         return kExitOk;
     }
     for (const Command &command : commands()) {

@@ -1,6 +1,7 @@
 #include "ChildProcess.h"
 
 #include "SafeNewFile.h"
+#include "Texts.h"
 
 #include <cerrno>
 #include <csignal>
@@ -34,8 +35,7 @@ bool writeAll(int fd, const QByteArray &data)
 
 QString startError()
 {
-    return QStringLiteral("impossibile avviare la lettura (") + QString::fromLocal8Bit(std::strerror(errno)) +
-           QLatin1Char(')');
+    return QStringLiteral("impossibile avviare la lettura (") + systemErrorText(errno) + QLatin1Char(')');
 }
 
 } // namespace
