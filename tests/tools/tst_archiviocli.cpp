@@ -1,5 +1,6 @@
 #include "Archive.h"
 #include "ArchivioCommands.h"
+#include "BalanceSchema.h"
 #include "FaultVfs.h"
 #include "Files.h"
 #include "TempArchive.h"
@@ -18,6 +19,9 @@ using namespace zelvaro;
 using namespace zelvaro::test;
 
 namespace {
+
+// How riparaSavesWhatIsOnDisk damages its archive.
+enum class Damage { None, Truncate, ZeroHeader, InteriorPointer, LeafOutOfOrder, NullNumMov };
 
 struct Run
 {
@@ -235,63 +239,128 @@ private slots:
                  describe(accents));
     }
 
-    void riparaReadsAroundDamage_data()
+    void riparaSavesWhatIsOnDisk_data()
     {
-        QTest::addColumn<int>("marker");     // the row whose page is damaged; 0: the table's root page
-        QTest::addColumn<int>("pages");      // how many pages from there
-        QTest::addColumn<bool>("numMovKey"); // NUM_MOV INTEGER PRIMARY KEY, else a plain column
-        QTest::addColumn<QString>("unread"); // %1 and %2: the first and last number not saved
-        QTest::newRow("a page in the middle") << 1000 << 1 << true << "NUM_MOV da %1 a %2";
-        QTest::newRow("the first page") << 1 << 1 << true << "NUM_MOV fino a %2";
-        QTest::newRow("the last page") << 2000 << 1 << true << "NUM_MOV da %1 in poi";
-        QTest::newRow("the table's root page") << 0 << 1 << true << "tutte le righe";
-        QTest::newRow("NUM_MOV not the key: read by rowid") << 1000 << 1 << false << "rowid da %1 a %2";
+        QTest::addColumn<int>("damage");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("report"); // in standard error (or output for status 0); %1 and %2 below
+        QTest::newRow("sound, with the balance tables: nothing lost")
+            << int(Damage::None) << 0 << "Nessuna riga persa: SQLite non trova danni";
+        // %1: the first number on the page that holds row 1000; the pages from there on are gone.
+        QTest::newRow("cut inside the page of row 1000")
+            << int(Damage::Truncate) << 1
+            << "che mancano nel nuovo archivio, righe perse o cancellate prima del danno: NUM_MOV da %1 a ";
+        QTest::newRow("header zeroed")
+            << int(Damage::ZeroHeader) << 1
+            << "nessun NUM_MOV da 1 a 2000 (il più alto trovato) manca nel nuovo archivio";
+        // %2: the last number of the first leaf, which the damaged pointer no longer reaches.
+        QTest::newRow("interior page: the first child pointer flipped")
+            << int(Damage::InteriorPointer) << 1
+            << "righe salvate da pagine che la tabella non raggiunge più (controllarle: possono essere righe "
+               "cancellate in passato): NUM_MOV da 1 a %2\n";
+        QTest::newRow("leaf with its row numbers out of order: no endless loop")
+            << int(Damage::LeafOutOfOrder) << 1 << "il controllo di integrità di SQLite ha trovato danni";
+        QTest::newRow("NUM_MOV not the key, one row without it: named, not renumbered")
+            << int(Damage::NullNumMov) << 1 << "righe lette ma non salvate: la riga con rowid 1001, pagina ";
     }
 
-    // Every row on a page that is not damaged comes over whole; the others are named as numbers.
-    void riparaReadsAroundDamage()
+    // Rows are read where they lie: every whole row comes over exactly, under its own number, and every
+    // number the new archive lacks is named in the report.
+    void riparaSavesWhatIsOnDisk()
     {
-        QFETCH(int, marker);
-        QFETCH(int, pages);
-        QFETCH(bool, numMovKey);
-        QFETCH(QString, unread);
+        QFETCH(int, damage);
+        QFETCH(int, status);
+        QFETCH(QString, report);
         QTemporaryDir dir;
         const QString source = dir.filePath("DANNEGGIATO.mdb");
-        // Added in number order, so the pages hold runs of numbers, and each row names its number.
+        // Added in number order, so the pages hold runs of numbers, and each row names its number. With
+        // NUM_MOV a plain column, row 1001 has none.
+        const bool key = damage != int(Damage::NullNumMov);
         QVERIFY(SqlFile(source).exec(
-            QString(kCreateMovMag).replace(" PRIMARY KEY", numMovKey ? " PRIMARY KEY" : "") +
+            QString(kCreateMovMag).replace(" PRIMARY KEY", key ? " PRIMARY KEY" : "") +
             ";WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 2000) "
-            "INSERT INTO MOV_MAG SELECT n, 'R' || n || 'X', '5', '7', '8', '12', NULL, NULL, "
-            "NULL, NULL, 'nota' FROM c"));
+            "INSERT INTO MOV_MAG SELECT CASE WHEN n = 1001 AND NOT " +
+            QString::number(key) +
+            " THEN NULL ELSE n END, 'R' || n || 'X', '5', '7', '8', '12', NULL, NULL, NULL, NULL, 'nota' "
+            "FROM c"));
+        if (damage == int(Damage::None))
+            QVERIFY(SqlFile(source).exec(QString(kCreateAssenze) + ";" + kCreateImpostazioni +
+                                         ";INSERT INTO ASSENZE VALUES ('2024-05-02', 'ferie', 480), "
+                                         "('2024-05-03', 'malattia', 480);INSERT INTO IMPOSTAZIONI VALUES "
+                                         "('nome', 'Anna');PRAGMA user_version = 1"));
         QByteArray bytes = readBytes(source);
-        // The root page holds no row: losing it loses them all.
-        const qsizetype first = marker ? bytes.indexOf("R" + QByteArray::number(marker) + "X") / 4096 : 1;
-        QList<int> lost = marker ? QList<int>{} : QList<int>{1, 2000};
-        for (qsizetype page = first; page < first + pages; ++page) {
+        QCOMPARE(SqlFile(source).value("SELECT rootpage FROM sqlite_master WHERE name = 'MOV_MAG'"), "2");
+        const auto numbersOn = [&bytes](qsizetype page) {
+            QList<int> numbers;
             for (const auto &match : QRegularExpression("R(\\d+)X")
                                          .globalMatch(QString::fromLatin1(bytes.mid(page * 4096, 4096))))
-                lost.append(match.captured(1).toInt());
-            bytes[page * 4096] = char(~bytes.at(page * 4096)); // the kind of the page
+                numbers.append(match.captured(1).toInt());
+            std::sort(numbers.begin(), numbers.end());
+            return numbers;
+        };
+        const qsizetype page1000 = bytes.indexOf("R1000X") / 4096; // from 0
+        int saved = 2000;
+        if (damage == int(Damage::Truncate)) {
+            // The page's first rows lie at its end and are lost; the cells wholly in its first 2000
+            // bytes are kept.
+            const int first = numbersOn(page1000).first();
+            report = report.arg(first);
+            bytes.truncate(page1000 * 4096 + 2000);
+            saved = first - 1 + int(bytes.mid(page1000 * 4096).count("X57812nota"));
+        } else if (damage == int(Damage::ZeroHeader)) {
+            bytes.replace(0, 100, QByteArray(100, '\0'));
+        } else if (damage == int(Damage::InteriorPointer)) {
+            // Page 2, MOV_MAG's root, is an interior page (its header 12 bytes): the first cell's
+            // pointer, then the cell's child page number, whose top byte now leads past the file.
+            QCOMPARE(int(bytes.at(4096)), 0x05);
+            const int cell = 4096 + (quint8(bytes.at(4096 + 12)) << 8 | quint8(bytes.at(4096 + 13)));
+            bytes[cell] = char(bytes.at(cell) ^ 0x40);
+            report = report.arg(numbersOn(bytes.indexOf("R1X") / 4096).last());
+        } else if (damage == int(Damage::LeafOutOfOrder)) {
+            const qsizetype header = page1000 * 4096; // a leaf: 8 bytes, then the cell pointers
+            QCOMPARE(int(bytes.at(header)), 0x0d);
+            const QByteArray first = bytes.mid(header + 8, 2);
+            bytes.replace(header + 8, 2, bytes.mid(header + 8 + 2 * 10, 2));
+            bytes.replace(header + 8 + 2 * 10, 2, first);
+        } else if (damage == int(Damage::NullNumMov)) {
+            saved = 1999;
+            report += QString::number(page1000 + 1) + " non ha NUM_MOV";
         }
-        std::sort(lost.begin(), lost.end());
-        const int saved = 2000 - (lost.last() - lost.first() + 1);
         QVERIFY(writeBytes(source, bytes));
 
-        const Run run = runTool({"ripara", source, dir.filePath("NUOVO.mdb")});
-        QVERIFY2(run.status == 1 && run.out.startsWith(QString("Salvate %1 righe").arg(saved)),
+        const QString target = dir.filePath("NUOVO.mdb");
+        const Run run = runTool({"ripara", source, target});
+        QVERIFY2(run.status == status, describe(run));
+        QVERIFY2(run.out.contains(QString("Salvate %1 righe di MOV_MAG").arg(saved)), describe(run));
+        QVERIFY2((status == 0 ? run.out : run.err).contains(report), describe(run));
+        QVERIFY2(status == 0 ||
+                     run.err.contains("possono essere alterate: confrontarle con una copia giornaliera"),
                  describe(run));
-        unread.replace("%1", QString::number(lost.first())).replace("%2", QString::number(lost.last()));
-        QVERIFY2(run.err.contains(": righe non leggibili, non salvate: " + unread + '\n') &&
-                     run.err.contains("il controllo di integrità di SQLite ha trovato danni"),
-                 describe(run));
-        const QList<HoursRecord> records = listedRecords(dir.filePath("NUOVO.mdb"));
-        QCOMPARE(records.size(), saved);
-        for (const HoursRecord &r : records) {
-            const int n = r.numMov.toInt();
-            QVERIFY2(r.anno == "R" + r.numMov + "X" && r.note == "nota" &&
-                         (n < lost.first() || n > lost.last()),
-                     qPrintable(r.numMov));
+        QSet<int> present;
+        for (const HoursRecord &r : listedRecords(target)) {
+            QVERIFY2(r.anno == "R" + r.numMov + "X" && r.note == "nota", qPrintable(r.numMov));
+            present.insert(r.numMov.toInt());
         }
+        QCOMPARE(present.size(), saved);
+        // The report names every number the new archive lacks: in its ranges, or above the number past
+        // which it says rows may be lost.
+        QSet<int> named;
+        const QString missingLine = run.err.section("prima del danno: ", 1).section('\n', 0, 0);
+        for (const auto &m :
+             QRegularExpression("NUM_MOV da (\\d+) a (\\d+)|NUM_MOV (\\d+)").globalMatch(missingLine))
+            for (int n = m.captured(m.captured(1).isEmpty() ? 3 : 1).toInt();
+                 n <= m.captured(m.captured(1).isEmpty() ? 3 : 2).toInt(); ++n)
+                named.insert(n);
+        const int above = QRegularExpression("NUM_MOV oltre (\\d+)").match(run.err).captured(1).toInt();
+        for (int n = 1; n <= 2000; ++n)
+            QVERIFY2(present.contains(n) || named.contains(n) || (above > 0 && n > above),
+                     qPrintable(QString::number(n)));
+        const QString balance =
+            SqlFile(target).value("SELECT group_concat(name) FROM sqlite_master WHERE type = 'table'");
+        QCOMPARE(balance, damage == int(Damage::None) ? "MOV_MAG,ASSENZE,IMPOSTAZIONI" : "MOV_MAG");
+        QCOMPARE(SqlFile(target).value("PRAGMA user_version"), damage == int(Damage::None) ? "1" : "0");
+        if (damage == int(Damage::None))
+            QCOMPARE(SqlFile(target).rows("SELECT * FROM ASSENZE, IMPOSTAZIONI").size(), 2);
     }
 
     void faultAtEveryStep_data()

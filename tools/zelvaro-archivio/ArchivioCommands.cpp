@@ -4,6 +4,7 @@
 #include "Archive.h"
 #include "ArchiveCheck.h"
 #include "ArchiveFailure.h"
+#include "ArchiveReading.h"
 #include "ArchiveRepair.h"
 #include "CsvFile.h"
 #include "HoursExport.h"
@@ -241,6 +242,18 @@ int importa(const QStringList &options, QIODevice &out, QIODevice &err)
     return kExitOk;
 }
 
+// What a crash left beside the archive, before a command reads it: an interrupted change is rolled
+// back when the command may write the archive, and said. Else the failure, with what to do.
+Outcome prepareReading(ArchiveReading &reading, const QString &path, QIODevice &err)
+{
+    const Outcome error = reading.prepare();
+    if (!error && reading.rolledBack())
+        writeLine(err, kProgram + QStringLiteral(": una modifica di ") + quoted(path) +
+                           QStringLiteral(" rimasta interrotta è stata annullata prima di leggerlo, come fa "
+                                          "Zelvaro all'apertura"));
+    return error;
+}
+
 // Opens the archive for reading; on failure reports it and returns null.
 std::unique_ptr<Archive> openForReading(const QString &path, QIODevice &err)
 {
@@ -276,6 +289,9 @@ int writeCsv(const QByteArray &csv, const QString &target, const QString &done, 
 int esporta(const QStringList &args, QIODevice &out, QIODevice &err)
 {
     const QString &path = args.at(0);
+    ArchiveReading reading(path);
+    if (const Outcome error = prepareReading(reading, path, err))
+        return fail(err, QStringLiteral("impossibile aprire l'archivio: ") + error.text);
     const std::unique_ptr<Archive> archive = openForReading(path, err);
     if (!archive)
         return kExitFailure;
@@ -293,6 +309,9 @@ int riepilogo(const QStringList &options, QIODevice &out, QIODevice &err)
     QStringList args = options;
     const bool weeks = args.removeAll(kSettimane) > 0;
     const QString &path = args.at(0);
+    ArchiveReading reading(path);
+    if (const Outcome error = prepareReading(reading, path, err))
+        return fail(err, QStringLiteral("impossibile aprire l'archivio: ") + error.text);
     const std::unique_ptr<Archive> archive = openForReading(path, err);
     if (!archive)
         return kExitFailure;
@@ -315,6 +334,8 @@ int verifica(const QStringList &args, QIODevice &out, QIODevice &err)
     const CheckReport report = checkArchive(path);
     for (const QString &line : reportLines(path, report))
         writeLine(out, line);
+    if (!report.interrupted.isEmpty())
+        return fail(err, QStringLiteral("l'archivio non è stato controllato: ") + report.interrupted);
     if (!report.sound)
         return fail(err, QStringLiteral("l'archivio ") + quoted(path) + QStringLiteral(" non è integro: ") +
                              report.problems.join(QStringLiteral("; ")));
@@ -327,36 +348,16 @@ int ripara(const QStringList &args, QIODevice &out, QIODevice &err)
     const QString &destination = args.at(1);
     QElapsedTimer timer;
     timer.start();
-    const RepairOutcome outcome = repairArchive(source, destination);
-    if (!outcome.error.isEmpty())
-        return fail(err,
-                    QStringLiteral("riparazione non eseguita, nessun archivio creato: ") + outcome.error);
-    writeLine(out, (outcome.saved == 1 ? QStringLiteral("Salvata 1 riga")
-                                       : QStringLiteral("Salvate ") + QString::number(outcome.saved) +
-                                             QStringLiteral(" righe")) +
-                       QStringLiteral(" da ") + quoted(source) + QStringLiteral(" in ") +
-                       quoted(destination) + QStringLiteral(" in ") + secondsText(timer.elapsed()));
-    if (outcome.lossless()) {
-        writeLine(out, QStringLiteral("Nessuna riga persa: SQLite non trova danni in ") + quoted(source) +
-                           QLatin1Char('.'));
-        return kExitOk;
-    }
-    if (!outcome.unread.isEmpty())
-        writeLine(err, kProgram + QStringLiteral(": righe non leggibili, non salvate: ") +
-                           outcome.unread.join(QStringLiteral("; ")));
-    constexpr qsizetype kListed = 20;
-    if (!outcome.refused.isEmpty())
-        writeLine(err,
-                  kProgram + QStringLiteral(": righe lette ma non salvate: ") +
-                      outcome.refused.mid(0, kListed).join(QStringLiteral("; ")) +
-                      (outcome.refused.size() > kListed
-                           ? QStringLiteral("; e altre ") + QString::number(outcome.refused.size() - kListed)
-                           : QString()));
-    if (!outcome.damage.isEmpty())
-        writeLine(err, kProgram +
-                           QStringLiteral(": il controllo di integrità di SQLite ha trovato danni in ") +
-                           quoted(source) + QStringLiteral(": ") + outcome.damage);
-    return kExitFailure;
+    const RepairReport report = repairArchive(source, destination);
+    if (report.outcome.failed())
+        return fail(err, QStringLiteral("riparazione non eseguita, nessun archivio creato: ") +
+                             report.outcome.text);
+    const auto [outLines, errLines] = repairReportLines(report, source, destination, timer.elapsed());
+    for (const QString &line : outLines)
+        writeLine(out, line);
+    for (const QString &line : errLines)
+        writeLine(err, kProgram + QStringLiteral(": ") + line);
+    return report.lossless() ? kExitOk : kExitFailure;
 }
 
 int copia(const QStringList &args, QIODevice &out, QIODevice &err)
@@ -365,7 +366,10 @@ int copia(const QStringList &args, QIODevice &out, QIODevice &err)
     const QString &destination = args.at(1);
     QElapsedTimer timer;
     timer.start();
-    Outcome error;
+    ArchiveReading reading(source);
+    Outcome error = prepareReading(reading, source, err);
+    if (error)
+        return fail(err, backupFailureText(error.text));
     const std::unique_ptr<Archive> archive = Archive::open(source, &error, Archive::OpenMode::ReadOnly);
     if (!archive)
         return fail(err, backupFailureText(QStringLiteral("impossibile aprire l'archivio ") + quoted(source) +
