@@ -14,6 +14,9 @@
 
 #include <algorithm>
 #include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace zelvaro;
 using namespace zelvaro::test;
@@ -78,6 +81,44 @@ QStringList resolved(const QString &args, const QString &folder)
     return words;
 }
 
+// 2,000 rows added in number order, so that the pages hold runs of numbers, each naming its number
+// ("R17X"); with `key` false NUM_MOV is a plain column and row 1001 has none.
+void makeNumberedArchive(const QString &path, bool key = true)
+{
+    SqlFile(path).exec(QString(kCreateMovMag).replace(" PRIMARY KEY", key ? " PRIMARY KEY" : "") +
+                       ";WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 2000) "
+                       "INSERT INTO MOV_MAG SELECT CASE WHEN n = 1001 AND NOT " +
+                       QString::number(key) +
+                       " THEN NULL ELSE n END, 'R' || n || 'X', '5', '7', '8', '12', NULL, NULL, NULL, NULL, "
+                       "'nota' FROM c");
+}
+
+// Leaves the archive as a crash inside a "Conferma" does: another process changes every row in one
+// transaction, with a cache so small that changed pages reach the file, and is killed (SIGKILL)
+// before it commits. Its journal stays beside the archive.
+void killInsideChange(const QString &path)
+{
+    int ready[2];
+    QVERIFY(::pipe(ready) == 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        sqlite3 *db = nullptr;
+        sqlite3_open(QFile::encodeName(path).constData(), &db);
+        if (sqlite3_exec(db, "PRAGMA cache_size = 2; BEGIN; UPDATE MOV_MAG SET NOTE = 'cambiata'", nullptr,
+                         nullptr, nullptr) == SQLITE_OK &&
+            ::write(ready[1], "x", 1) == 1) {
+            for (;;)
+                ::pause();
+        }
+        ::_exit(1);
+    }
+    char byte = 0;
+    QVERIFY(::read(ready[0], &byte, 1) == 1);
+    QVERIFY(::kill(pid, SIGKILL) == 0 && ::waitpid(pid, nullptr, 0) == pid);
+    ::close(ready[0]);
+    ::close(ready[1]);
+}
+
 // The records the program lists from the archive.
 QList<HoursRecord> listedRecords(const QString &path)
 {
@@ -128,6 +169,16 @@ private slots:
             "il controllo di integrità di SQLite ha trovato danni");
         row("verifica: NUM_MOV null, not whole, repeated", "verifica @A_MANO.mdb", 1,
             "una riga non ha NUM_MOV; NUM_MOV \"5a\" non è un numero intero; NUM_MOV 5 compare 2 volte\n");
+        row("verifica: an archive in WAL mode, no -wal or -shm left", "verifica @WAL.mdb", 0,
+            "L'archivio è integro.\n");
+        row("riepilogo: an archive in WAL mode, no -wal or -shm left", "riepilogo @WAL.mdb", 0,
+            "Totale;;6;2;200;");
+        row("verifica: the balance tables with their rows", "verifica @SALDO.mdb", 0,
+            "Tabelle del saldo ore: ASSENZE 2 righe, IMPOSTAZIONI 1 riga\n");
+        row("verifica: damage in a balance table, named", "verifica @SALDO_DANNI.mdb", 1,
+            "la tabella ASSENZE è danneggiata: ");
+        row("verifica: a balance table without a column", "verifica @SALDO_DANNI.mdb", 1,
+            "nella tabella IMPOSTAZIONI manca la colonna VALORE");
         row("verifica: bytes after the last page", "verifica @CODA.mdb", 1,
             "lungo 8196 byte, ma le sue 2 pagine da 4096 byte ne occupano 8192: dopo l'ultima pagina");
         row("copia: existing destination", "copia @ZELVARO_97.mdb @ESISTENTE.txt", 1,
@@ -164,6 +215,19 @@ private slots:
         QByteArray bytes = readBytes(archive.path());
         QCOMPARE(bytes.size(), 8192); // the schema page, then MOV_MAG's page
         QVERIFY(writeBytes(at("CODA.mdb"), bytes + "coda"));
+        // Pages 3 and 4: ASSENZE and its key's index; then IMPOSTAZIONI (without VALORE in the damaged one).
+        for (const QString name : {"SALDO.mdb", "SALDO_DANNI.mdb"})
+            QVERIFY(
+                writeBytes(at(name), bytes) &&
+                SqlFile(at(name)).exec(
+                    QString(kCreateAssenze) + ";" +
+                    QString(kCreateImpostazioni).replace(name == "SALDO.mdb" ? "" : ",\n  VALORE TEXT", "") +
+                    ";INSERT INTO ASSENZE VALUES ('2024-05-02', 'ferie', 480), ('2024-05-03', 'malattia', "
+                    "480);INSERT INTO IMPOSTAZIONI (CHIAVE) VALUES ('nome')"));
+        QByteArray saldo = readBytes(at("SALDO_DANNI.mdb"));
+        QVERIFY(
+            writeBytes(at("SALDO_DANNI.mdb"), saldo.replace(2 * 4096 + 4060, 16, QByteArray(16, '\x7f'))));
+        QVERIFY(writeBytes(at("WAL.mdb"), bytes) && SqlFile(at("WAL.mdb")).exec("PRAGMA journal_mode = WAL"));
         QVERIFY(writeBytes(at("CORROTTO.mdb"), bytes.replace(4096, 16, QByteArray(16, '\x7f'))));
         QVERIFY(writeBytes(at("ESISTENTE.txt"), "da non toccare") &&
                 QFile::link(at("altrove.mdb"), at("collegamento.mdb")));
@@ -275,14 +339,7 @@ private slots:
         const QString source = dir.filePath("DANNEGGIATO.mdb");
         // Added in number order, so the pages hold runs of numbers, and each row names its number. With
         // NUM_MOV a plain column, row 1001 has none.
-        const bool key = damage != int(Damage::NullNumMov);
-        QVERIFY(SqlFile(source).exec(
-            QString(kCreateMovMag).replace(" PRIMARY KEY", key ? " PRIMARY KEY" : "") +
-            ";WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 2000) "
-            "INSERT INTO MOV_MAG SELECT CASE WHEN n = 1001 AND NOT " +
-            QString::number(key) +
-            " THEN NULL ELSE n END, 'R' || n || 'X', '5', '7', '8', '12', NULL, NULL, NULL, NULL, 'nota' "
-            "FROM c"));
+        makeNumberedArchive(source, damage != int(Damage::NullNumMov));
         if (damage == int(Damage::None))
             QVERIFY(SqlFile(source).exec(QString(kCreateAssenze) + ";" + kCreateImpostazioni +
                                          ";INSERT INTO ASSENZE VALUES ('2024-05-02', 'ferie', 480), "
@@ -405,6 +462,75 @@ private slots:
             QVERIFY(QFile::remove(folder + "/NUOVO.mdb"));
         });
         QVERIFY(runs > 2); // the command went through the files at all
+    }
+
+    void interruptedChange_data()
+    {
+        QTest::addColumn<QString>("args"); // @NAME: a file of the archive's folder
+        QTest::addColumn<bool>("mayWrite");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("text"); // in standard output on success, else in standard error
+        QTest::newRow("verifica, allowed to write: rolled back, then sound")
+            << "verifica @ZELVARO_97.mdb" << true << 0
+            << "Modifica interrotta: annullata da SQLite prima del controllo, come fa Zelvaro all'apertura\n"
+               "Controllo di integrità di SQLite: ok\n";
+        QTest::newRow("copia, allowed to write: rolled back, then copied")
+            << "copia @ZELVARO_97.mdb @COPIA.mdb" << true << 0 << "Copiato l'archivio";
+        QTest::newRow("verifica, write-protected: an interrupted change, not damage")
+            << "verifica @ZELVARO_97.mdb" << false << 1
+            << "non è stato controllato: una modifica dell'archivio «%1» è stata interrotta (ne resta il "
+               "giornale «%1-journal») e va annullata prima di leggerlo: aprire l'archivio una volta con "
+               "Zelvaro, o con \"zelvaro-archivio verifica\" con il permesso di scrivere l'archivio e la sua "
+               "cartella\n";
+        QTest::newRow("esporta, write-protected")
+            << "esporta @ZELVARO_97.mdb" << false << 1 << "aprire l'archivio una volta con Zelvaro";
+    }
+
+    // A crash inside a change leaves a journal that SQLite rolls back on a read-write connection only:
+    // a tool that may write lets it, one that may not says what to do. Neither calls it damage.
+    void interruptedChange()
+    {
+        QFETCH(QString, args);
+        QFETCH(bool, mayWrite);
+        QFETCH(int, status);
+        QFETCH(QString, text);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("ZELVARO_97.mdb");
+        makeNumberedArchive(path);
+        killInsideChange(path);
+        QVERIFY(QFileInfo(path + "-journal").size() > 0);
+        text.replace("%1", path);
+
+        Run run;
+        if (mayWrite) {
+            run = runTool(resolved(args, dir.path()));
+        } else {
+            // Write-protected as for a user who may only read: as root, run the tool as "nobody".
+            const QMap<QString, QByteArray> before = snapshot(dir.path());
+            const bool root = ::geteuid() == 0;
+            QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), root ? 0755 : 0555) == 0);
+            for (const QString &file : {path, path + "-journal"})
+                QVERIFY(::chmod(QFile::encodeName(file).constData(), 0444) == 0);
+            QProcess process;
+            process.setChildProcessModifier([root] {
+                if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+                    ::_exit(126);
+            });
+            process.start(ZELVARO_ARCHIVIO_PROGRAM, resolved(args, dir.path()));
+            QVERIFY(process.waitForFinished(60000));
+            run.status = process.exitCode();
+            run.out = QString::fromUtf8(process.readAllStandardOutput());
+            run.err = QString::fromUtf8(process.readAllStandardError());
+            QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0700) == 0);
+            QVERIFY2(snapshot(dir.path()) == before, describe(run));
+        }
+        QVERIFY2(run.status == status && (status == 0 ? run.out : run.err).contains(text), describe(run));
+        QVERIFY2(!(run.out + run.err).contains("integro.") || run.status == 0, describe(run));
+        QVERIFY2(!(run.out + run.err).contains("danneggiat"), describe(run));
+        if (mayWrite) { // the rows as they were before the change, and no journal left
+            QVERIFY(!QFileInfo::exists(path + "-journal"));
+            QCOMPARE(SqlFile(path).value("SELECT COUNT(*) FROM MOV_MAG WHERE NOTE = 'nota'"), "2000");
+        }
     }
 
     void interruptedImportLeavesNothing_data()

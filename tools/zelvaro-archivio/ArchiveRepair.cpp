@@ -65,7 +65,7 @@ QString rowPlace(const LeafRow &row)
            QString::number(row.page);
 }
 
-enum class Origin { Tree, Orphan };
+enum class Origin { Tree, OutOfPlace, Orphan };
 
 class Repair
 {
@@ -98,11 +98,12 @@ private:
     int m_encoding = 1;
     std::array<std::optional<TableLayout>, kRepairTableCount> m_layouts;
     std::array<bool, kRepairTableCount> m_whole{}; // the table's b-tree read without damage
+    bool m_tailRead = false;                       // MOV_MAG's way to its highest keys read whole
     std::array<std::optional<SqliteStatement>, kRepairTableCount> m_inserts;
     std::array<bool, kRepairTableCount> m_created{};
     std::vector<quint32> m_otherRoots;    // of tables the new archive does not hold
     std::unordered_set<qint64> m_numbers; // NUM_MOV stored
-    std::vector<qint64> m_orphanNumbers, m_staleNumbers;
+    std::vector<qint64> m_orphanNumbers, m_outOfPlaceNumbers, m_staleNumbers;
     RepairReport m_report;
 };
 
@@ -176,6 +177,8 @@ Outcome Repair::read()
             layout.root, [&layout](const LeafRow &row) { return layout.fits(row.values, true); },
             [&](LeafRow &&row) { keep(store(t, std::move(row), Origin::Tree)); });
         m_whole[t] = !walk.damaged;
+        if (t == kMovMagTable)
+            m_tailRead = !walk.tailLost;
         outOfPlace[t] = walk.outOfPlace;
         if (t == kMovMagTable && layout.keyColumn >= 0)
             m_report.highest = std::max(m_report.highest, walk.highestKey);
@@ -185,7 +188,7 @@ Outcome Repair::read()
             root, [](const LeafRow &) { return true; }, [](LeafRow &&) {});
     for (int t = 0; t < kRepairTableCount; ++t) {
         for (LeafRow &row : outOfPlace[t])
-            keep(store(t, std::move(row), Origin::Tree));
+            keep(store(t, std::move(row), Origin::OutOfPlace));
     }
     // Then the leaves no b-tree reaches, by the shape of their rows; a table read whole has none of
     // its own there, only rows deleted before.
@@ -203,7 +206,7 @@ Outcome Repair::read()
     });
     if (failure)
         return failure;
-    m_report.tailUnknown = !m_whole[kMovMagTable];
+    m_report.tailUnknown = !m_tailRead;
     for (int t = 1; t < kRepairTableCount; ++t) {
         if (m_layouts[t] && m_layouts[t]->root != 0) {
             if (const Outcome error = ensureTable(t)) // kept, rows or not
@@ -356,7 +359,9 @@ Outcome Repair::storeMovMag(LeafRow &&row, Origin origin)
                                    QLatin1Char(')'));
         return {};
     }
-    m_report.highest = std::max(m_report.highest, number.integer);
+    // A number out of its page's range may be altered: it does not widen the range reported.
+    if (origin != Origin::OutOfPlace)
+        m_report.highest = std::max(m_report.highest, number.integer);
     if (m_numbers.count(number.integer)) {
         m_report.duplicates.append(QStringLiteral("NUM_MOV ") + QString::number(number.integer) +
                                    QStringLiteral(" (") + rowPlace(row) + QLatin1Char(')'));
@@ -372,6 +377,8 @@ Outcome Repair::storeMovMag(LeafRow &&row, Origin origin)
     m_numbers.insert(number.integer);
     if (origin == Origin::Orphan)
         m_orphanNumbers.push_back(number.integer);
+    else if (origin == Origin::OutOfPlace)
+        m_outOfPlaceNumbers.push_back(number.integer);
     return {};
 }
 
@@ -439,6 +446,7 @@ Outcome Repair::readBack()
     if (rc != SQLITE_DONE)
         return failed(rc);
     m_report.fromOrphans = numberRanges(m_orphanNumbers);
+    m_report.outOfPlace = numberRanges(m_outOfPlaceNumbers);
     m_report.stale = numberRanges(m_staleNumbers);
     return {};
 }

@@ -22,6 +22,7 @@ struct RepairReport
     QStringList unreadable;   // rows read but not stored, each with its reason
     QStringList duplicates;   // further copies of a key already stored, where they lie
     QStringList fromOrphans;  // NUM_MOV ranges stored from pages that no b-tree reaches any more
+    QStringList outOfPlace;   // NUM_MOV stored from outside their page's key range: maybe altered
     QStringList stale;        // NUM_MOV ranges found only on such pages while MOV_MAG read whole: not stored
     QList<QPair<QString, qint64>> balanceTables; // the balance tables carried over, with their rows
     bool rolledBack = false;                     // an interrupted change was rolled back before reading
@@ -31,7 +32,7 @@ struct RepairReport
     bool lossless() const
     {
         return !outcome.failed() && damage.isEmpty() && unreadable.isEmpty() && duplicates.isEmpty() &&
-               fromOrphans.isEmpty() && stale.isEmpty() && !tailUnknown;
+               fromOrphans.isEmpty() && outOfPlace.isEmpty() && stale.isEmpty() && !tailUnknown;
     }
 };
 

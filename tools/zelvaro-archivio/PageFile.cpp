@@ -90,8 +90,20 @@ std::optional<BTreePage> parseBTreePage(const QByteArray &bytes, int headerOffse
         return std::nullopt;
     page.cellCount = int(readBigEndian(bytes, headerOffset + 3, 2));
     const int pointersEnd = headerOffset + page.headerSize() + 2 * page.cellCount;
-    if (pointersEnd > limit)
-        return std::nullopt;
+    if (pointersEnd > limit) {
+        if (strict)
+            return std::nullopt;
+        // A damaged count: the pointers are those before the first one that leads nowhere (the
+        // free space after the array is mostly zeros).
+        const int pointers = headerOffset + page.headerSize();
+        page.cellCount = 0;
+        while (pointers + 2 * page.cellCount + 2 <= limit) {
+            const int offset = int(readBigEndian(bytes, pointers + 2 * page.cellCount, 2));
+            if (offset < pointers + 2 * page.cellCount + 2 || offset + kMinimumCell > usable)
+                break;
+            ++page.cellCount;
+        }
+    }
     if (page.isInterior())
         page.rightChild = readBigEndian(bytes, headerOffset + 8, 4);
     if (!strict)

@@ -75,6 +75,10 @@ QPair<QStringList, QStringList> repairReportLines(const RepairReport &report, co
         err.append(QStringLiteral("righe salvate da pagine che la tabella non raggiunge più (controllarle: "
                                   "possono essere righe cancellate in passato): ") +
                    listed(report.fromOrphans));
+    if (!report.outOfPlace.isEmpty())
+        err.append(QStringLiteral("righe salvate con un numero fuori dall'intervallo della loro pagina "
+                                  "(il numero può essere alterato: controllarle): ") +
+                   listed(report.outOfPlace));
     if (!report.stale.isEmpty())
         err.append(
             QStringLiteral("righe trovate solo in pagine staccate dalla tabella, che si è letta intera: "

@@ -77,7 +77,7 @@ bool decodeRecord(const QByteArray &payload, StoredRecord *record)
         record->append(decodeValue(type, payload.constData() + body, int(size)));
         body += size;
     }
-    return body == payload.size();
+    return true; // a cell whose length grew keeps its values where the record's header says
 }
 
 TableScan::TableScan(const PageFile &file)
@@ -160,29 +160,35 @@ TableScan::Walk TableScan::walk(quint32 root, const std::function<bool(const Lea
                                 const std::function<void(LeafRow &&)> &take)
 {
     // A page to read, with the range of keys its parent gives it: (low, high].
+    // The right edge leads to the highest keys.
     struct Frame
     {
         quint32 page;
         std::optional<qint64> low, high;
         int depth;
+        bool rightEdge;
     };
     Walk walk;
-    std::vector<Frame> stack{{root, std::nullopt, std::nullopt, 0}};
+    std::vector<Frame> stack{{root, std::nullopt, std::nullopt, 0, true}};
     while (!stack.empty()) {
         const Frame frame = stack.back();
         stack.pop_back();
+        const auto damaged = [&walk, &frame] {
+            walk.damaged = true;
+            walk.tailLost = walk.tailLost || frame.rightEdge;
+        };
         if (frame.page == 0 || frame.page > m_file.pageCount() || m_visited[frame.page] ||
             frame.depth > kMaxDepth) {
-            walk.damaged = true;
+            damaged();
             continue;
         }
         const std::optional<BTreePage> page = m_file.btreePage(frame.page);
         if (!page || (page->kind != PageKind::TableInterior && page->kind != PageKind::TableLeaf)) {
-            walk.damaged = true;
+            damaged();
             continue;
         }
         if (!page->complete)
-            walk.damaged = true;
+            damaged();
         const auto inRange = [&frame](qint64 key) {
             return (!frame.low || key > *frame.low) && (!frame.high || key <= *frame.high);
         };
@@ -204,15 +210,15 @@ TableScan::Walk TableScan::walk(quint32 root, const std::function<bool(const Lea
                 }
                 const quint32 child = readBigEndian(page->bytes, offset, 4);
                 if (inRange(qint64(key)) && (!low || qint64(key) > *low)) {
-                    children.push_back({child, low, qint64(key), frame.depth + 1});
+                    children.push_back({child, low, qint64(key), frame.depth + 1, false});
                     low = qint64(key);
                 } else { // a damaged key bounds nothing
                     walk.damaged = true;
                     ordered = false;
-                    children.push_back({child, low, frame.high, frame.depth + 1});
+                    children.push_back({child, low, frame.high, frame.depth + 1, false});
                 }
             }
-            children.push_back({page->rightChild, low, frame.high, frame.depth + 1});
+            children.push_back({page->rightChild, low, frame.high, frame.depth + 1, frame.rightEdge});
             if (ordered && low)
                 walk.highestKey = std::max(walk.highestKey, *low);
             stack.insert(stack.end(), children.rbegin(), children.rend()); // read left to right
@@ -231,12 +237,12 @@ TableScan::Walk TableScan::walk(quint32 root, const std::function<bool(const Lea
             }
         }
         if (read > 0 && (fitting == 0 || outside * 2 > fitting)) { // another table's, or a stale page
-            walk.damaged = true;
+            damaged();
             continue;
         }
         m_visited[frame.page] = true;
         if (read < int(cells.size()) || fitting < read)
-            walk.damaged = true;
+            damaged();
         std::optional<qint64> previous;
         for (Cell &cell : cells) {
             if (!cell.read && cell.keyed && inRange(cell.row.rowid))
@@ -247,7 +253,7 @@ TableScan::Walk TableScan::walk(quint32 root, const std::function<bool(const Lea
                 walk.damaged = true;
             previous = cell.row.rowid;
             if (!claimOverflow(cell)) {
-                walk.damaged = true;
+                damaged();
             } else if (inRange(cell.row.rowid)) {
                 take(std::move(cell.row));
             } else {

@@ -22,7 +22,8 @@ struct StoredValue
 using StoredRecord = QList<StoredValue>;
 
 // Decodes a record (its header of serial types, then the values). False when the header or the
-// values run past `payload` or do not fill it exactly, or a serial type is one SQLite never writes.
+// values run past `payload`, or a serial type is one SQLite never writes; bytes after the last value
+// are ignored, as SQLite's recovery does.
 bool decodeRecord(const QByteArray &payload, StoredRecord *record);
 
 // A row read from a table leaf page.
@@ -44,7 +45,8 @@ public:
     // What a walk found besides the rows it handed over.
     struct Walk
     {
-        bool damaged = false; // a page or cell that did not read, a page reached twice, keys out of order
+        bool damaged = false;  // a page or cell that did not read, a page reached twice, keys out of order
+        bool tailLost = false; // the damage lies on the way to the highest keys: rows past them may be lost
         QList<LeafRow> outOfPlace; // rows outside the key range their parent page gives, held back
         // The highest key known to exist: of the interior pages whose keys are in order, and of the
         // cells of the table's leaves whose key read but whose row did not.
