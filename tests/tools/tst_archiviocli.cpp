@@ -24,7 +24,7 @@ using namespace zelvaro::test;
 namespace {
 
 // How riparaSavesWhatIsOnDisk damages its archive.
-enum class Damage { None, Truncate, ZeroHeader, InteriorPointer, LeafOutOfOrder, NullNumMov };
+enum class Damage { None, Truncate, ZeroHeader, InteriorPointer, InteriorCycle, LeafOutOfOrder, NullNumMov };
 
 struct Run
 {
@@ -82,7 +82,8 @@ QStringList resolved(const QString &args, const QString &folder)
 }
 
 // 2,000 rows added in number order, so that the pages hold runs of numbers, each naming its number
-// ("R17X"); with `key` false NUM_MOV is a plain column and row 1001 has none.
+// ("R17X"); rows 250, 750, 1250 and 1750 have a note of 5,000 bytes, which goes on overflow pages.
+// With `key` false NUM_MOV is a plain column and row 1001 has none.
 void makeNumberedArchive(const QString &path, bool key = true)
 {
     SqlFile(path).exec(QString(kCreateMovMag).replace(" PRIMARY KEY", key ? " PRIMARY KEY" : "") +
@@ -90,7 +91,8 @@ void makeNumberedArchive(const QString &path, bool key = true)
                        "INSERT INTO MOV_MAG SELECT CASE WHEN n = 1001 AND NOT " +
                        QString::number(key) +
                        " THEN NULL ELSE n END, 'R' || n || 'X', '5', '7', '8', '12', NULL, NULL, NULL, NULL, "
-                       "'nota' FROM c");
+                       "CASE WHEN n % 500 = 250 THEN replace(hex(zeroblob(1250)), '00', 'nota') ELSE 'nota' "
+                       "END FROM c");
 }
 
 // Leaves the archive as a crash inside a "Conferma" does: another process changes every row in one
@@ -322,6 +324,10 @@ private slots:
             << int(Damage::InteriorPointer) << 1
             << "righe salvate da pagine che la tabella non raggiunge più (controllarle: possono essere righe "
                "cancellate in passato): NUM_MOV da 1 a %2\n";
+        QTest::newRow("interior page: a child pointer back to the page itself, no endless loop")
+            << int(Damage::InteriorCycle) << 1
+            << "righe salvate da pagine che la tabella non raggiunge più (controllarle: possono essere righe "
+               "cancellate in passato): NUM_MOV da 1 a %2\n";
         QTest::newRow("leaf with its row numbers out of order: no endless loop")
             << int(Damage::LeafOutOfOrder) << 1 << "il controllo di integrità di SQLite ha trovato danni";
         QTest::newRow("NUM_MOV not the key, one row without it: named, not renumbered")
@@ -366,12 +372,16 @@ private slots:
             saved = first - 1 + int(bytes.mid(page1000 * 4096).count("X57812nota"));
         } else if (damage == int(Damage::ZeroHeader)) {
             bytes.replace(0, 100, QByteArray(100, '\0'));
-        } else if (damage == int(Damage::InteriorPointer)) {
+        } else if (damage == int(Damage::InteriorPointer) || damage == int(Damage::InteriorCycle)) {
             // Page 2, MOV_MAG's root, is an interior page (its header 12 bytes): the first cell's
-            // pointer, then the cell's child page number, whose top byte now leads past the file.
+            // pointer, then the cell's child page number, whose top byte now leads past the file, or
+            // which now names page 2.
             QCOMPARE(int(bytes.at(4096)), 0x05);
             const int cell = 4096 + (quint8(bytes.at(4096 + 12)) << 8 | quint8(bytes.at(4096 + 13)));
-            bytes[cell] = char(bytes.at(cell) ^ 0x40);
+            if (damage == int(Damage::InteriorPointer))
+                bytes[cell] = char(bytes.at(cell) ^ 0x40);
+            else
+                bytes.replace(cell, 4, QByteArray("\0\0\0\2", 4));
             report = report.arg(numbersOn(bytes.indexOf("R1X") / 4096).last());
         } else if (damage == int(Damage::LeafOutOfOrder)) {
             const qsizetype header = page1000 * 4096; // a leaf: 8 bytes, then the cell pointers
@@ -395,7 +405,9 @@ private slots:
                  describe(run));
         QSet<int> present;
         for (const HoursRecord &r : listedRecords(target)) {
-            QVERIFY2(r.anno == "R" + r.numMov + "X" && r.note == "nota", qPrintable(r.numMov));
+            QVERIFY2(r.anno == "R" + r.numMov + "X" &&
+                         r.note == QString("nota").repeated(r.numMov.toInt() % 500 == 250 ? 1250 : 1),
+                     qPrintable(r.numMov));
             present.insert(r.numMov.toInt());
         }
         QCOMPARE(present.size(), saved);
@@ -529,7 +541,7 @@ private slots:
         QVERIFY2(!(run.out + run.err).contains("danneggiat"), describe(run));
         if (mayWrite) { // the rows as they were before the change, and no journal left
             QVERIFY(!QFileInfo::exists(path + "-journal"));
-            QCOMPARE(SqlFile(path).value("SELECT COUNT(*) FROM MOV_MAG WHERE NOTE = 'nota'"), "2000");
+            QCOMPARE(SqlFile(path).value("SELECT COUNT(*) FROM MOV_MAG WHERE NOTE LIKE 'nota%'"), "2000");
         }
     }
 
