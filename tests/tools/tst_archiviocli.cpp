@@ -523,12 +523,17 @@ private slots:
             QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), root ? 0755 : 0555) == 0);
             for (const QString &file : {path, path + "-journal"})
                 QVERIFY(::chmod(QFile::encodeName(file).constData(), 0444) == 0);
+            // A copy of the program where "nobody" may run it, whatever the build folder's permissions.
+            QTemporaryDir programDir;
+            const QString program = programDir.filePath("zelvaro-archivio");
+            QVERIFY(QFile::copy(ZELVARO_ARCHIVIO_PROGRAM, program) &&
+                    ::chmod(QFile::encodeName(programDir.path()).constData(), 0755) == 0);
             QProcess process;
             process.setChildProcessModifier([root] {
                 if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0))
                     ::_exit(126);
             });
-            process.start(ZELVARO_ARCHIVIO_PROGRAM, resolved(args, dir.path()));
+            process.start(program, resolved(args, dir.path()));
             QVERIFY(process.waitForFinished(60000));
             run.status = process.exitCode();
             run.out = QString::fromUtf8(process.readAllStandardOutput());

@@ -103,7 +103,7 @@ private:
     std::array<bool, kRepairTableCount> m_created{};
     std::vector<quint32> m_otherRoots;    // of tables the new archive does not hold
     std::unordered_set<qint64> m_numbers; // NUM_MOV stored
-    std::vector<qint64> m_orphanNumbers, m_outOfPlaceNumbers, m_staleNumbers;
+    std::vector<qint64> m_orphanNumbers, m_outOfPlaceNumbers;
     RepairReport m_report;
 };
 
@@ -190,31 +190,28 @@ Outcome Repair::read()
         for (LeafRow &row : outOfPlace[t])
             keep(store(t, std::move(row), Origin::OutOfPlace));
     }
-    // Then the leaves no b-tree reaches, by the shape of their rows; a table read whole has none of
-    // its own there, only rows deleted before.
+    // Then the leaves that no b-tree reaches and that are not free, by the shape of their rows.
     scan.readFreelist();
     scan.scanOrphans([&](LeafRow &&row) {
         for (int t = 0; t < kRepairTableCount; ++t) {
-            if (!m_layouts[t] || !m_layouts[t]->fits(row.values, false))
-                continue;
-            if (!m_whole[t])
+            if (m_layouts[t] && m_layouts[t]->fits(row.values, false)) {
                 keep(store(t, std::move(row), Origin::Orphan));
-            else if (t == kMovMagTable && m_layouts[t]->keyColumn >= 0 && !m_numbers.count(row.rowid))
-                m_staleNumbers.push_back(row.rowid);
-            return;
+                return;
+            }
         }
     });
     if (failure)
         return failure;
-    m_report.tailUnknown = !m_tailRead;
-    for (int t = 1; t < kRepairTableCount; ++t) {
-        if (m_layouts[t] && m_layouts[t]->root != 0) {
-            if (const Outcome error = ensureTable(t)) // kept, rows or not
-                return error;
-            if (!m_whole[t])
-                m_report.damage.append(QStringLiteral("la tabella ") + m_layouts[t]->name +
-                                       QStringLiteral(" non si è letta intera"));
-        }
+    // Rows found off the table's b-tree mean that the b-tree misled its walk: its right edge too.
+    m_report.tailUnknown = !m_tailRead || !m_orphanNumbers.empty();
+    for (int t = 0; t < kRepairTableCount; ++t) {
+        if (!m_layouts[t] || m_layouts[t]->root == 0)
+            continue;
+        if (const Outcome error = ensureTable(t)) // kept, rows or not
+            return error;
+        if (!m_whole[t])
+            m_report.damage.append(QStringLiteral("la tabella ") + m_layouts[t]->name +
+                                   QStringLiteral(" non si è letta intera"));
     }
     if (m_created[1] || m_created[2] || m_created[3]) {
         const QByteArray version = "PRAGMA user_version = " + QByteArray::number(kArchiveLayoutVersion);
@@ -447,7 +444,6 @@ Outcome Repair::readBack()
         return failed(rc);
     m_report.fromOrphans = numberRanges(m_orphanNumbers);
     m_report.outOfPlace = numberRanges(m_outOfPlaceNumbers);
-    m_report.stale = numberRanges(m_staleNumbers);
     return {};
 }
 

@@ -23,7 +23,6 @@ struct RepairReport
     QStringList duplicates;   // further copies of a key already stored, where they lie
     QStringList fromOrphans;  // NUM_MOV ranges stored from pages that no b-tree reaches any more
     QStringList outOfPlace;   // NUM_MOV stored from outside their page's key range: maybe altered
-    QStringList stale;        // NUM_MOV ranges found only on such pages while MOV_MAG read whole: not stored
     QList<QPair<QString, qint64>> balanceTables; // the balance tables carried over, with their rows
     bool rolledBack = false;                     // an interrupted change was rolled back before reading
     QStringList damage; // what SQLite's check and the reading found wrong with the damaged file
@@ -32,7 +31,7 @@ struct RepairReport
     bool lossless() const
     {
         return !outcome.failed() && damage.isEmpty() && unreadable.isEmpty() && duplicates.isEmpty() &&
-               fromOrphans.isEmpty() && outOfPlace.isEmpty() && stale.isEmpty() && !tailUnknown;
+               fromOrphans.isEmpty() && outOfPlace.isEmpty() && !tailUnknown;
     }
 };
 

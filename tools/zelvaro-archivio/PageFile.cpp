@@ -149,6 +149,9 @@ Outcome PageFile::open(const QString &path)
             m_textEncoding = encoding;
             m_freelistTrunk = readBigEndian(header, 32, 4);
             m_freelistPages = readBigEndian(header, 36, 4);
+            // The count is valid only when written by a SQLite that keeps it (as SQLite decides).
+            if (readBigEndian(header, 24, 4) == readBigEndian(header, 92, 4))
+                m_databasePages = readBigEndian(header, 28, 4);
         }
     }
     // Two flipped bits can turn one valid page size into another: the pages have the last word.
@@ -156,7 +159,7 @@ Outcome PageFile::open(const QString &path)
     if (m_headerSound && guessed != 0 && guessed != m_pageSize) {
         m_headerSound = false;
         m_textEncoding = 1;
-        m_freelistTrunk = m_freelistPages = 0;
+        m_freelistTrunk = m_freelistPages = m_databasePages = 0;
     }
     if (!m_headerSound) {
         m_pageSize = m_usable = guessed;
@@ -166,6 +169,8 @@ Outcome PageFile::open(const QString &path)
                                                              "parte si legge come pagina di un archivio"));
     }
     m_pageCount = quint32((size + m_pageSize - 1) / m_pageSize);
+    if (m_databasePages == 0 || m_databasePages > m_pageCount)
+        m_databasePages = m_pageCount;
     return {};
 }
 

@@ -53,9 +53,11 @@ public:
     bool headerSound() const { return m_headerSound; }
     int pageSize() const { return m_pageSize; }
     int usableSize() const { return m_usable; }
-    // Pages the file holds, a last short one included; pages past the count the header gives (when
-    // it is sound and gives one) are left out, as junk appended to the file.
+    // Pages the file holds, a last short one included.
     quint32 pageCount() const { return m_pageCount; }
+    // The pages of the database: those the sound header counts (SQLite reads no page past them, so
+    // those after are junk appended to the file), else pageCount().
+    quint32 databasePages() const { return m_databasePages; }
     // From the sound header: the first freelist trunk page and the number of free pages (0 when
     // unknown), the text encoding (1 UTF-8, 2 UTF-16le, 3 UTF-16be; 1 when unknown).
     quint32 firstFreelistTrunk() const { return m_freelistTrunk; }
@@ -73,7 +75,7 @@ private:
     mutable QFile m_file;
     bool m_headerSound = false;
     int m_pageSize = 0, m_usable = 0, m_textEncoding = 1;
-    quint32 m_pageCount = 0, m_freelistTrunk = 0, m_freelistPages = 0;
+    quint32 m_pageCount = 0, m_databasePages = 0, m_freelistTrunk = 0, m_freelistPages = 0;
 };
 
 // The b-tree page whose header starts at `headerOffset` of `bytes`, when its kind is known and its

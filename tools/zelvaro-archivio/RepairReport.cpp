@@ -79,11 +79,6 @@ QPair<QStringList, QStringList> repairReportLines(const RepairReport &report, co
         err.append(QStringLiteral("righe salvate con un numero fuori dall'intervallo della loro pagina "
                                   "(il numero può essere alterato: controllarle): ") +
                    listed(report.outOfPlace));
-    if (!report.stale.isEmpty())
-        err.append(
-            QStringLiteral("righe trovate solo in pagine staccate dalla tabella, che si è letta intera: "
-                           "non salvate, perché sono righe cancellate in passato: ") +
-            listed(report.stale));
     err.append(
         QStringLiteral("salvate ") + rowsText(report.saved) +
         QStringLiteral(" di MOV_MAG, ma le righe lette da pagine danneggiate possono essere alterate: "

@@ -128,8 +128,10 @@ bool TableLayout::fits(const StoredRecord &record, bool fromTree) const
         return false;
     for (int c = 0; c < int(record.size()); ++c) {
         const StoredValue::Type type = record.at(c).type;
+        // SQLite stores NULL for the INTEGER PRIMARY KEY and never reads it: on the table's own
+        // pages another value there alters nothing.
         if (c == keyColumn
-                ? type != StoredValue::Null
+                ? !fromTree && type != StoredValue::Null
                 : (textOnly.at(c) && (type == StoredValue::Integer || type == StoredValue::Real)) ||
                       (!fromTree && notNull.at(c) && type == StoredValue::Null))
             return false;

@@ -30,7 +30,8 @@ struct TableLayout
 
     // Whether `record` has the table's shape: as read from a leaf of the table's own b-tree
     // (`fromTree`: up to its column count, as a column added later leaves older records shorter),
-    // or as found on a page no b-tree reaches (exactly its columns, its NOT NULL columns filled).
+    // or as found on a page no b-tree reaches (exactly its columns, NULL for the INTEGER PRIMARY
+    // KEY, its NOT NULL columns filled). A TEXT column never holds a number.
     bool fits(const StoredRecord &record, bool fromTree) const;
     // The record's value for column `column` of `columns` (the rowid for the INTEGER PRIMARY KEY).
     StoredValue value(const LeafRow &row, int column) const;

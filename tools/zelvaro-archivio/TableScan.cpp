@@ -265,42 +265,57 @@ TableScan::Walk TableScan::walk(quint32 root, const std::function<bool(const Lea
     return walk;
 }
 
-bool TableScan::readFreelist()
+// Marks trunk page `number` and the free pages it lists. `strict` (a page taken for a trunk by its
+// shape alone) asks every entry to be a page no walk reached, else no page is marked; without it
+// the entries that name no page are skipped. False when `bytes` is no trunk page.
+bool TableScan::markTrunk(quint32 number, const QByteArray &bytes, bool strict)
 {
-    if (!m_file.headerSound())
-        return false;
-    quint32 trunk = m_file.firstFreelistTrunk();
-    quint64 pages = 0;
-    bool whole = true;
     const quint32 perTrunk = quint32(m_file.usableSize() - 8) / 4;
-    while (trunk != 0) {
-        if (trunk > m_file.pageCount() || m_free[trunk])
-            return false;
-        m_free[trunk] = true;
-        ++pages;
-        const QByteArray bytes = m_file.page(trunk);
-        if (bytes.size() < 8)
-            return false;
-        const quint32 leaves = readBigEndian(bytes, 4, 4);
-        if (leaves > perTrunk || bytes.size() < 8 + 4 * qint64(leaves))
-            return false;
-        for (quint32 i = 0; i < leaves; ++i) {
-            const quint32 leaf = readBigEndian(bytes, int(8 + 4 * i), 4);
-            if (leaf == 0 || leaf > m_file.pageCount()) {
-                whole = false;
-                continue;
-            }
-            m_free[leaf] = true;
-            ++pages;
-        }
-        trunk = readBigEndian(bytes, 0, 4);
+    if (bytes.size() < 8)
+        return false;
+    const quint32 count = readBigEndian(bytes, 4, 4);
+    if (count > perTrunk || bytes.size() < 8 + 4 * qint64(count))
+        return false;
+    std::vector<quint32> leaves;
+    for (quint32 i = 0; i < count; ++i) {
+        const quint32 leaf = readBigEndian(bytes, int(8 + 4 * i), 4);
+        if (leaf >= 2 && leaf <= m_file.pageCount() && !m_visited[leaf])
+            leaves.push_back(leaf);
     }
-    return whole && pages == m_file.freelistPages();
+    if (strict) {
+        const quint32 next = readBigEndian(bytes, 0, 4);
+        std::sort(leaves.begin(), leaves.end());
+        if (count == 0 || leaves.size() != count || next > m_file.pageCount() ||
+            std::adjacent_find(leaves.begin(), leaves.end()) != leaves.end())
+            return false;
+    }
+    m_free[number] = true;
+    for (const quint32 leaf : leaves)
+        m_free[leaf] = true;
+    return true;
+}
+
+void TableScan::readFreelist()
+{
+    if (m_file.headerSound()) {
+        quint32 trunk = m_file.firstFreelistTrunk();
+        while (trunk != 0 && trunk <= m_file.pageCount() && !m_free[trunk]) {
+            const QByteArray bytes = m_file.page(trunk);
+            if (!markTrunk(trunk, bytes, false))
+                break;
+            trunk = readBigEndian(bytes, 0, 4);
+        }
+    }
+    // Trunk pages the header no longer leads to (a zeroed header, a broken chain), by their shape.
+    for (quint32 number = 2; number <= m_file.databasePages(); ++number) {
+        if (!m_visited[number] && !m_free[number] && !m_file.btreePage(number))
+            markTrunk(number, m_file.page(number), true);
+    }
 }
 
 void TableScan::scanOrphans(const std::function<void(LeafRow &&)> &take)
 {
-    for (quint32 number = 1; number <= m_file.pageCount(); ++number) {
+    for (quint32 number = 1; number <= m_file.databasePages(); ++number) {
         if (m_visited[number] || m_free[number])
             continue;
         const std::optional<BTreePage> page = m_file.btreePage(number);

@@ -60,11 +60,13 @@ public:
     Walk walk(quint32 root, const std::function<bool(const LeafRow &)> &fits,
               const std::function<void(LeafRow &&)> &take);
 
-    // Marks the pages of the freelist the header names, which the orphan scan never reads (their
-    // rows were deleted). False when the list is unknown or does not read whole.
-    bool readFreelist();
+    // Marks the free pages, which the orphan scan never reads (their rows were deleted): those of
+    // the freelist the header leads to, as far as it reads, and those listed by the pages no walk
+    // reached that have the shape of a freelist trunk page. Call it after the walks.
+    void readFreelist();
 
-    // Every table leaf page reached by no walk and not free, in file order: its rows to `take`.
+    // Every table leaf page of the database reached by no walk and not free, in file order: its rows
+    // to `take`.
     void scanOrphans(const std::function<void(LeafRow &&)> &take);
 
 private:
@@ -78,6 +80,7 @@ private:
     Cell readCell(const BTreePage &page, int index) const;
     std::vector<Cell> readLeaf(const BTreePage &page) const;
     bool claimOverflow(const Cell &cell);
+    bool markTrunk(quint32 number, const QByteArray &bytes, bool strict);
 
     const PageFile &m_file;
     std::vector<bool> m_visited, m_free;
