@@ -63,7 +63,8 @@ QPair<QStringList, QStringList> repairReportLines(const RepairReport &report, co
                                   "cancellate prima del danno: ") +
                    report.missing.join(QStringLiteral("; ")));
     if (report.tailUnknown)
-        err.append(QStringLiteral("la tabella MOV_MAG non si è letta intera: righe con NUM_MOV oltre ") +
+        err.append(QStringLiteral("la fine della tabella MOV_MAG non si è letta: anche righe con NUM_MOV "
+                                  "oltre ") +
                    QString::number(std::max<qint64>(report.highest, 0)) +
                    QStringLiteral(", se c'erano, sono perse"));
     if (!report.unreadable.isEmpty())

@@ -195,32 +195,49 @@ TableScan::Walk TableScan::walk(quint32 root, const std::function<bool(const Lea
 
         if (page->kind == PageKind::TableInterior) {
             m_visited[frame.page] = true;
-            std::vector<Frame> children;
-            std::optional<qint64> low = frame.low;
-            bool ordered = true;
+            // Each cell: a child and the highest key under it. A key out of order with its
+            // neighbours, or out of the page's range, is damaged: it bounds nothing, and its child
+            // takes the range up to the next sound key.
+            struct Entry
+            {
+                quint32 child;
+                std::optional<qint64> key;
+            };
+            std::vector<Entry> entries;
             const int limit = std::min(page->usable, int(page->bytes.size()));
             for (int i = 0; i < page->cellCount; ++i) {
                 const int offset = page->cellOffset(i);
                 int position = offset + 4;
                 quint64 key = 0;
-                if (offset < 0 || !readVarint(page->bytes, &position, limit, &key)) {
+                if (offset < 0 || !readVarint(page->bytes, &position, limit, &key))
+                    damaged(); // its child is left to the orphan scan
+                else
+                    entries.push_back({readBigEndian(page->bytes, offset, 4), qint64(key)});
+            }
+            std::vector<bool> sound(entries.size());
+            for (std::size_t i = 0; i < entries.size(); ++i) {
+                const qint64 key = *entries[i].key;
+                sound[i] = inRange(key) && (i == 0 || key > *entries[i - 1].key) &&
+                           (i + 1 == entries.size() || key < *entries[i + 1].key);
+                if (!sound[i])
                     walk.damaged = true;
-                    ordered = false;
-                    continue;
-                }
-                const quint32 child = readBigEndian(page->bytes, offset, 4);
-                if (inRange(qint64(key)) && (!low || qint64(key) > *low)) {
-                    children.push_back({child, low, qint64(key), frame.depth + 1, false});
-                    low = qint64(key);
-                } else { // a damaged key bounds nothing
-                    walk.damaged = true;
-                    ordered = false;
-                    children.push_back({child, low, frame.high, frame.depth + 1, false});
+            }
+            entries.push_back({page->rightChild, frame.high}); // the right child: up to the page's own bound
+            sound.push_back(true);
+            std::vector<Frame> children;
+            std::optional<qint64> low = frame.low;
+            for (std::size_t i = 0; i < entries.size(); ++i) {
+                std::size_t bound = i;
+                while (!sound[bound])
+                    ++bound;
+                const bool right = i + 1 == entries.size();
+                children.push_back(
+                    {entries[i].child, low, entries[bound].key, frame.depth + 1, right && frame.rightEdge});
+                if (sound[i] && !right) {
+                    low = entries[i].key;
+                    walk.highestKey = std::max(walk.highestKey, *low);
                 }
             }
-            children.push_back({page->rightChild, low, frame.high, frame.depth + 1, frame.rightEdge});
-            if (ordered && low)
-                walk.highestKey = std::max(walk.highestKey, *low);
             stack.insert(stack.end(), children.rbegin(), children.rend()); // read left to right
             continue;
         }
