@@ -324,7 +324,7 @@ private slots:
             << int(Damage::InteriorPointer) << 1
             << "righe salvate da pagine che la tabella non raggiunge più (controllarle: possono essere righe "
                "cancellate in passato): NUM_MOV da 1 a %2\n";
-        QTest::newRow("interior page: a child pointer back to the page itself, no endless loop")
+        QTest::newRow("interior page: two child pointers back to the page itself, no endless loop")
             << int(Damage::InteriorCycle) << 1
             << "righe salvate da pagine che la tabella non raggiunge più (controllarle: possono essere righe "
                "cancellate in passato): NUM_MOV da 1 a %2\n";
@@ -373,16 +373,23 @@ private slots:
         } else if (damage == int(Damage::ZeroHeader)) {
             bytes.replace(0, 100, QByteArray(100, '\0'));
         } else if (damage == int(Damage::InteriorPointer) || damage == int(Damage::InteriorCycle)) {
-            // Page 2, MOV_MAG's root, is an interior page (its header 12 bytes): the first cell's
-            // pointer, then the cell's child page number, whose top byte now leads past the file, or
-            // which now names page 2.
+            // Page 2, MOV_MAG's root, is an interior page (its header 12 bytes, then the cell pointers;
+            // a cell starts with its child's page number). The first child's number now leads past the
+            // file; or the first two children's now name page 2 itself, which would read it 2^20 times.
             QCOMPARE(int(bytes.at(4096)), 0x05);
-            const int cell = 4096 + (quint8(bytes.at(4096 + 12)) << 8 | quint8(bytes.at(4096 + 13)));
-            if (damage == int(Damage::InteriorPointer))
-                bytes[cell] = char(bytes.at(cell) ^ 0x40);
-            else
-                bytes.replace(cell, 4, QByteArray("\0\0\0\2", 4));
-            report = report.arg(numbersOn(bytes.indexOf("R1X") / 4096).last());
+            const auto cell = [&bytes](int i) {
+                return 4096 +
+                       (quint8(bytes.at(4096 + 12 + 2 * i)) << 8 | quint8(bytes.at(4096 + 13 + 2 * i)));
+            };
+            qsizetype lastLost = bytes.indexOf("R1X") / 4096;
+            if (damage == int(Damage::InteriorPointer)) {
+                bytes[cell(0)] = char(bytes.at(cell(0)) ^ 0x40);
+            } else {
+                lastLost = (quint8(bytes.at(cell(1) + 2)) << 8 | quint8(bytes.at(cell(1) + 3))) - 1;
+                for (const int i : {0, 1})
+                    bytes.replace(cell(i), 4, QByteArray("\0\0\0\2", 4));
+            }
+            report = report.arg(numbersOn(lastLost).last());
         } else if (damage == int(Damage::LeafOutOfOrder)) {
             const qsizetype header = page1000 * 4096; // a leaf: 8 bytes, then the cell pointers
             QCOMPARE(int(bytes.at(header)), 0x0d);
@@ -430,9 +437,10 @@ private slots:
         QCOMPARE(balance, damage == int(Damage::None) ? "MOV_MAG,ASSENZE,IMPOSTAZIONI" : "MOV_MAG");
         QCOMPARE(SqlFile(target).value("PRAGMA user_version"), damage == int(Damage::None) ? "1" : "0");
         if (damage == int(Damage::None))
-            QCOMPARE(SqlFile(target).value("SELECT group_concat(DATA || ' ' || TIPO || ' ' || MINUTI || ' ' || "
-                                           "CHIAVE || ' ' || VALORE, ', ') FROM ASSENZE, IMPOSTAZIONI"),
-                     "2024-05-02 ferie 480 nome Anna, 2024-05-03 malattia 480 nome Anna");
+            QCOMPARE(
+                SqlFile(target).value("SELECT group_concat(DATA || ' ' || TIPO || ' ' || MINUTI || ' ' || "
+                                      "CHIAVE || ' ' || VALORE, ', ') FROM ASSENZE, IMPOSTAZIONI"),
+                "2024-05-02 ferie 480 nome Anna, 2024-05-03 malattia 480 nome Anna");
     }
 
     void faultAtEveryStep_data()
