@@ -20,11 +20,15 @@
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 using namespace zelvaro;
 using namespace zelvaro::test;
 
 namespace {
+
+// How riparaSavesWhatIsOnDisk damages its archive.
+enum class Damage { None, Truncate, ZeroHeader, InteriorPointer, InteriorCycle, LeafOutOfOrder, NullNumMov };
 
 struct Run
 {
@@ -81,6 +85,46 @@ QStringList resolved(const QString &args, const QString &folder)
     return words;
 }
 
+// 2,000 rows added in number order, so that the pages hold runs of numbers, each naming its number
+// ("R17X"); rows 250, 750, 1250 and 1750 have a note of 5,000 bytes, which goes on overflow pages.
+// With `key` false NUM_MOV is a plain column and row 1001 has none.
+void makeNumberedArchive(const QString &path, bool key = true)
+{
+    SqlFile(path).exec(QString(kCreateMovMag).replace(" PRIMARY KEY", key ? " PRIMARY KEY" : "") +
+                       ";WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 2000) "
+                       "INSERT INTO MOV_MAG SELECT CASE WHEN n = 1001 AND NOT " +
+                       QString::number(key) +
+                       " THEN NULL ELSE n END, 'R' || n || 'X', '5', '7', '8', '12', NULL, NULL, NULL, NULL, "
+                       "CASE WHEN n % 500 = 250 THEN replace(hex(zeroblob(1250)), '00', 'nota') ELSE 'nota' "
+                       "END FROM c");
+}
+
+// Leaves the archive as a crash inside a "Conferma" does: another process changes every row in one
+// transaction, with a cache so small that changed pages reach the file, and is killed (SIGKILL)
+// before it commits. Its journal stays beside the archive.
+void killInsideChange(const QString &path)
+{
+    int ready[2];
+    QVERIFY(::pipe(ready) == 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        sqlite3 *db = nullptr;
+        sqlite3_open(QFile::encodeName(path).constData(), &db);
+        if (sqlite3_exec(db, "PRAGMA cache_size = 2; BEGIN; UPDATE MOV_MAG SET NOTE = 'cambiata'", nullptr,
+                         nullptr, nullptr) == SQLITE_OK &&
+            ::write(ready[1], "x", 1) == 1) {
+            for (;;)
+                ::pause();
+        }
+        ::_exit(1);
+    }
+    char byte = 0;
+    QVERIFY(::read(ready[0], &byte, 1) == 1);
+    QVERIFY(::kill(pid, SIGKILL) == 0 && ::waitpid(pid, nullptr, 0) == pid);
+    ::close(ready[0]);
+    ::close(ready[1]);
+}
+
 // The records the program lists from the archive.
 QList<HoursRecord> listedRecords(const QString &path)
 {
@@ -131,6 +175,16 @@ private slots:
             "il controllo di integrità di SQLite ha trovato danni");
         row("verifica: NUM_MOV null, not whole, repeated", "verifica @A_MANO.mdb", 1,
             "una riga non ha NUM_MOV; NUM_MOV \"5a\" non è un numero intero; NUM_MOV 5 compare 2 volte\n");
+        row("verifica: an archive in WAL mode, no -wal or -shm left", "verifica @WAL.mdb", 0,
+            "L'archivio è integro.\n");
+        row("riepilogo: an archive in WAL mode, no -wal or -shm left", "riepilogo @WAL.mdb", 0,
+            "Totale;;6;2;200;");
+        row("verifica: the balance tables with their rows", "verifica @SALDO.mdb", 0,
+            "Tabelle del saldo ore: ORARIO_CONTRATTUALE 1 riga, ASSENZE 1 riga, IMPOSTAZIONI 0 righe\n");
+        row("verifica: damage in a balance table, named", "verifica @SALDO_DANNI.mdb", 1,
+            "la tabella ASSENZE è danneggiata: ");
+        row("verifica: a balance table without a column", "verifica @SALDO_DANNI.mdb", 1,
+            "nella tabella IMPOSTAZIONI manca la colonna VALORE");
         row("verifica: bytes after the last page", "verifica @CODA.mdb", 1,
             "lungo 8196 byte, ma le sue 2 pagine da 4096 byte ne occupano 8192: dopo l'ultima pagina");
         row("copia: existing destination", "copia @ZELVARO_97.mdb @ESISTENTE.txt", 1,
@@ -220,6 +274,19 @@ private slots:
         QByteArray bytes = readBytes(archive.path());
         QCOMPARE(bytes.size(), 8192); // the schema page, then MOV_MAG's page
         QVERIFY(writeBytes(at("CODA.mdb"), bytes + "coda"));
+        // Pages 3 and 4: ASSENZE and its key's index; then IMPOSTAZIONI (without VALORE in the damaged one).
+        for (const QString name : {"SALDO.mdb", "SALDO_DANNI.mdb"})
+            QVERIFY(
+                writeBytes(at(name), bytes) &&
+                SqlFile(at(name)).exec(
+                    QString(kCreateAssenze) + ";" +
+                    QString(kCreateImpostazioni).replace(name == "SALDO.mdb" ? "" : ",\n  VALORE TEXT", "") +
+                    ";INSERT INTO ASSENZE VALUES ('2024-05-02', 'ferie', 480), ('2024-05-03', 'malattia', "
+                    "480);INSERT INTO IMPOSTAZIONI (CHIAVE) VALUES ('nome')"));
+        QByteArray saldo = readBytes(at("SALDO_DANNI.mdb"));
+        QVERIFY(
+            writeBytes(at("SALDO_DANNI.mdb"), saldo.replace(2 * 4096 + 4060, 16, QByteArray(16, '\x7f'))));
+        QVERIFY(writeBytes(at("WAL.mdb"), bytes) && SqlFile(at("WAL.mdb")).exec("PRAGMA journal_mode = WAL"));
         QVERIFY(writeBytes(at("CORROTTO.mdb"), bytes.replace(4096, 16, QByteArray(16, '\x7f'))));
         QVERIFY(writeBytes(at("ESISTENTE.txt"), "da non toccare") &&
                 QFile::link(at("altrove.mdb"), at("collegamento.mdb")));
@@ -436,63 +503,142 @@ private slots:
         }
     }
 
-    void riparaReadsAroundDamage_data()
+    void riparaSavesWhatIsOnDisk_data()
     {
-        QTest::addColumn<int>("marker");     // the row whose page is damaged; 0: the table's root page
-        QTest::addColumn<int>("pages");      // how many pages from there
-        QTest::addColumn<bool>("numMovKey"); // NUM_MOV INTEGER PRIMARY KEY, else a plain column
-        QTest::addColumn<QString>("unread"); // %1 and %2: the first and last number not saved
-        QTest::newRow("a page in the middle") << 1000 << 1 << true << "NUM_MOV da %1 a %2";
-        QTest::newRow("the first page") << 1 << 1 << true << "NUM_MOV fino a %2";
-        QTest::newRow("the last page") << 2000 << 1 << true << "NUM_MOV da %1 in poi";
-        QTest::newRow("the table's root page") << 0 << 1 << true << "tutte le righe";
-        QTest::newRow("NUM_MOV not the key: read by rowid") << 1000 << 1 << false << "rowid da %1 a %2";
+        QTest::addColumn<int>("damage");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("report"); // in standard error (or output for status 0); %1 and %2 below
+        QTest::newRow("sound, with the balance tables: nothing lost")
+            << int(Damage::None) << 0 << "Nessuna riga persa: SQLite non trova danni";
+        // %1: the first number on the page that holds row 1000; the pages from there on are gone.
+        QTest::newRow("cut inside the page of row 1000")
+            << int(Damage::Truncate) << 1
+            << "che mancano nel nuovo archivio, righe perse o cancellate prima del danno: NUM_MOV da %1 a ";
+        QTest::newRow("header zeroed")
+            << int(Damage::ZeroHeader) << 1
+            << "nessun NUM_MOV da 1 a 2000 (il più alto trovato) manca nel nuovo archivio";
+        // %2: the last number of the first leaf, which the damaged pointer no longer reaches.
+        QTest::newRow("interior page: the first child pointer flipped")
+            << int(Damage::InteriorPointer) << 1
+            << "righe salvate da pagine che la tabella non raggiunge più (controllarle: possono essere righe "
+               "cancellate in passato): NUM_MOV da 1 a %2\n";
+        QTest::newRow("interior page: two child pointers back to the page itself, no endless loop")
+            << int(Damage::InteriorCycle) << 1
+            << "righe salvate da pagine che la tabella non raggiunge più (controllarle: possono essere righe "
+               "cancellate in passato): NUM_MOV da 1 a %2\n";
+        QTest::newRow("leaf with its row numbers out of order: no endless loop")
+            << int(Damage::LeafOutOfOrder) << 1 << "il controllo di integrità di SQLite ha trovato danni";
+        QTest::newRow("NUM_MOV not the key, one row without it: named, not renumbered")
+            << int(Damage::NullNumMov) << 1 << "righe lette ma non salvate: la riga con rowid 1001, pagina ";
     }
 
-    // Every row on a page that is not damaged comes over whole; the others are named as numbers.
-    void riparaReadsAroundDamage()
+    // Rows are read where they lie: every whole row comes over exactly, under its own number, and every
+    // number the new archive lacks is named in the report.
+    void riparaSavesWhatIsOnDisk()
     {
-        QFETCH(int, marker);
-        QFETCH(int, pages);
-        QFETCH(bool, numMovKey);
-        QFETCH(QString, unread);
+        QFETCH(int, damage);
+        QFETCH(int, status);
+        QFETCH(QString, report);
         QTemporaryDir dir;
         const QString source = dir.filePath("DANNEGGIATO.mdb");
-        // Added in number order, so the pages hold runs of numbers, and each row names its number.
-        QVERIFY(SqlFile(source).exec(
-            QString(kCreateMovMag).replace(" PRIMARY KEY", numMovKey ? " PRIMARY KEY" : "") +
-            ";WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 2000) "
-            "INSERT INTO MOV_MAG SELECT n, 'R' || n || 'X', '5', '7', '8', '12', NULL, NULL, "
-            "NULL, NULL, 'nota' FROM c"));
+        // Added in number order, so the pages hold runs of numbers, and each row names its number. With
+        // NUM_MOV a plain column, row 1001 has none.
+        makeNumberedArchive(source, damage != int(Damage::NullNumMov));
+        if (damage == int(Damage::None))
+            QVERIFY(SqlFile(source).exec(QString(kCreateAssenze) + ";" + kCreateImpostazioni +
+                                         ";INSERT INTO ASSENZE VALUES ('2024-05-02', 'ferie', 480), "
+                                         "('2024-05-03', 'malattia', 480);INSERT INTO IMPOSTAZIONI VALUES "
+                                         "('nome', 'Anna');PRAGMA user_version = 1"));
         QByteArray bytes = readBytes(source);
-        // The root page holds no row: losing it loses them all.
-        const qsizetype first = marker ? bytes.indexOf("R" + QByteArray::number(marker) + "X") / 4096 : 1;
-        QList<int> lost = marker ? QList<int>{} : QList<int>{1, 2000};
-        for (qsizetype page = first; page < first + pages; ++page) {
+        QCOMPARE(SqlFile(source).value("SELECT rootpage FROM sqlite_master WHERE name = 'MOV_MAG'"), "2");
+        const auto numbersOn = [&bytes](qsizetype page) {
+            QList<int> numbers;
             for (const auto &match : QRegularExpression("R(\\d+)X")
                                          .globalMatch(QString::fromLatin1(bytes.mid(page * 4096, 4096))))
-                lost.append(match.captured(1).toInt());
-            bytes[page * 4096] = char(~bytes.at(page * 4096)); // the kind of the page
+                numbers.append(match.captured(1).toInt());
+            std::sort(numbers.begin(), numbers.end());
+            return numbers;
+        };
+        const qsizetype page1000 = bytes.indexOf("R1000X") / 4096; // from 0
+        int saved = 2000;
+        if (damage == int(Damage::Truncate)) {
+            // The page's first rows lie at its end and are lost; the cells wholly in its first 2000
+            // bytes are kept.
+            const int first = numbersOn(page1000).first();
+            report = report.arg(first);
+            bytes.truncate(page1000 * 4096 + 2000);
+            saved = first - 1 + int(bytes.mid(page1000 * 4096).count("X57812nota"));
+        } else if (damage == int(Damage::ZeroHeader)) {
+            bytes.replace(0, 100, QByteArray(100, '\0'));
+        } else if (damage == int(Damage::InteriorPointer) || damage == int(Damage::InteriorCycle)) {
+            // Page 2, MOV_MAG's root, is an interior page (its header 12 bytes, then the cell pointers;
+            // a cell starts with its child's page number). The first child's number now leads past the
+            // file; or the first two children's now name page 2 itself, which would read it 2^20 times.
+            QCOMPARE(int(bytes.at(4096)), 0x05);
+            const auto cell = [&bytes](int i) {
+                return 4096 +
+                       (quint8(bytes.at(4096 + 12 + 2 * i)) << 8 | quint8(bytes.at(4096 + 13 + 2 * i)));
+            };
+            qsizetype lastLost = bytes.indexOf("R1X") / 4096;
+            if (damage == int(Damage::InteriorPointer)) {
+                bytes[cell(0)] = char(bytes.at(cell(0)) ^ 0x40);
+            } else {
+                lastLost = (quint8(bytes.at(cell(1) + 2)) << 8 | quint8(bytes.at(cell(1) + 3))) - 1;
+                for (const int i : {0, 1})
+                    bytes.replace(cell(i), 4, QByteArray("\0\0\0\2", 4));
+            }
+            report = report.arg(numbersOn(lastLost).last());
+        } else if (damage == int(Damage::LeafOutOfOrder)) {
+            const qsizetype header = page1000 * 4096; // a leaf: 8 bytes, then the cell pointers
+            QCOMPARE(int(bytes.at(header)), 0x0d);
+            const QByteArray first = bytes.mid(header + 8, 2);
+            bytes.replace(header + 8, 2, bytes.mid(header + 8 + 2 * 10, 2));
+            bytes.replace(header + 8 + 2 * 10, 2, first);
+        } else if (damage == int(Damage::NullNumMov)) {
+            saved = 1999;
+            report += QString::number(page1000 + 1) + " non ha NUM_MOV";
         }
-        std::sort(lost.begin(), lost.end());
-        const int saved = 2000 - (lost.last() - lost.first() + 1);
         QVERIFY(writeBytes(source, bytes));
 
-        const Run run = runTool({"ripara", source, dir.filePath("NUOVO.mdb")});
-        QVERIFY2(run.status == 1 && run.out.startsWith(QString("Salvate %1 righe").arg(saved)),
+        const QString target = dir.filePath("NUOVO.mdb");
+        const Run run = runTool({"ripara", source, target});
+        QVERIFY2(run.status == status, describe(run));
+        QVERIFY2(run.out.contains(QString("Salvate %1 righe di MOV_MAG").arg(saved)), describe(run));
+        QVERIFY2((status == 0 ? run.out : run.err).contains(report), describe(run));
+        QVERIFY2(status == 0 ||
+                     run.err.contains("possono essere alterate: confrontarle con una copia giornaliera"),
                  describe(run));
-        unread.replace("%1", QString::number(lost.first())).replace("%2", QString::number(lost.last()));
-        QVERIFY2(run.err.contains(": righe non leggibili, non salvate: " + unread + '\n') &&
-                     run.err.contains("il controllo di integrità di SQLite ha trovato danni"),
-                 describe(run));
-        const QList<HoursRecord> records = listedRecords(dir.filePath("NUOVO.mdb"));
-        QCOMPARE(records.size(), saved);
-        for (const HoursRecord &r : records) {
-            const int n = r.numMov.toInt();
-            QVERIFY2(r.anno == "R" + r.numMov + "X" && r.note == "nota" &&
-                         (n < lost.first() || n > lost.last()),
+        QVERIFY2(!run.err.contains("altre copie"), describe(run)); // no page was read twice
+        QSet<int> present;
+        for (const HoursRecord &r : listedRecords(target)) {
+            QVERIFY2(r.anno == "R" + r.numMov + "X" &&
+                         r.note == QString("nota").repeated(r.numMov.toInt() % 500 == 250 ? 1250 : 1),
                      qPrintable(r.numMov));
+            present.insert(r.numMov.toInt());
         }
+        QCOMPARE(present.size(), saved);
+        // The report names every number the new archive lacks: in its ranges, or above the number past
+        // which it says rows may be lost.
+        QSet<int> named;
+        const QString missingLine = run.err.section("prima del danno: ", 1).section('\n', 0, 0);
+        for (const auto &m :
+             QRegularExpression("NUM_MOV da (\\d+) a (\\d+)|NUM_MOV (\\d+)").globalMatch(missingLine))
+            for (int n = m.captured(m.captured(1).isEmpty() ? 3 : 1).toInt();
+                 n <= m.captured(m.captured(1).isEmpty() ? 3 : 2).toInt(); ++n)
+                named.insert(n);
+        const int above = QRegularExpression("NUM_MOV oltre (\\d+)").match(run.err).captured(1).toInt();
+        for (int n = 1; n <= 2000; ++n)
+            QVERIFY2(present.contains(n) || named.contains(n) || (above > 0 && n > above),
+                     qPrintable(QString::number(n)));
+        const QString balance =
+            SqlFile(target).value("SELECT group_concat(name) FROM sqlite_master WHERE type = 'table'");
+        QCOMPARE(balance, damage == int(Damage::None) ? "MOV_MAG,ASSENZE,IMPOSTAZIONI" : "MOV_MAG");
+        QCOMPARE(SqlFile(target).value("PRAGMA user_version"), damage == int(Damage::None) ? "1" : "0");
+        if (damage == int(Damage::None))
+            QCOMPARE(
+                SqlFile(target).value("SELECT group_concat(DATA || ' ' || TIPO || ' ' || MINUTI || ' ' || "
+                                      "CHIAVE || ' ' || VALORE, ', ') FROM ASSENZE, IMPOSTAZIONI"),
+                "2024-05-02 ferie 480 nome Anna, 2024-05-03 malattia 480 nome Anna");
     }
 
     void faultAtEveryStep_data()
@@ -537,6 +683,80 @@ private slots:
             QVERIFY(QFile::remove(folder + "/NUOVO.mdb"));
         });
         QVERIFY(runs > 2); // the command went through the files at all
+    }
+
+    void interruptedChange_data()
+    {
+        QTest::addColumn<QString>("args"); // @NAME: a file of the archive's folder
+        QTest::addColumn<bool>("mayWrite");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("text"); // in standard output on success, else in standard error
+        QTest::newRow("verifica, allowed to write: rolled back, then sound")
+            << "verifica @ZELVARO_97.mdb" << true << 0
+            << "Modifica interrotta: annullata da SQLite prima del controllo, come fa Zelvaro all'apertura\n"
+               "Controllo di integrità di SQLite: ok\n";
+        QTest::newRow("copia, allowed to write: rolled back, then copied")
+            << "copia @ZELVARO_97.mdb @COPIA.mdb" << true << 0 << "Copiato l'archivio";
+        QTest::newRow("verifica, write-protected: an interrupted change, not damage")
+            << "verifica @ZELVARO_97.mdb" << false << 1
+            << "non è stato controllato: una modifica dell'archivio «%1» è stata interrotta (ne resta il "
+               "giornale «%1-journal») e va annullata prima di leggerlo: aprire l'archivio una volta con "
+               "Zelvaro, o con \"zelvaro-archivio verifica\" con il permesso di scrivere l'archivio e la sua "
+               "cartella\n";
+        QTest::newRow("esporta, write-protected")
+            << "esporta @ZELVARO_97.mdb" << false << 1 << "aprire l'archivio una volta con Zelvaro";
+    }
+
+    // A crash inside a change leaves a journal that SQLite rolls back on a read-write connection only:
+    // a tool that may write lets it, one that may not says what to do. Neither calls it damage.
+    void interruptedChange()
+    {
+        QFETCH(QString, args);
+        QFETCH(bool, mayWrite);
+        QFETCH(int, status);
+        QFETCH(QString, text);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("ZELVARO_97.mdb");
+        makeNumberedArchive(path);
+        killInsideChange(path);
+        QVERIFY(QFileInfo(path + "-journal").size() > 0);
+        text.replace("%1", path);
+
+        Run run;
+        if (mayWrite) {
+            run = runTool(resolved(args, dir.path()));
+        } else {
+            // Write-protected as for a user who may only read: as root, run the tool as "nobody".
+            const QMap<QString, QByteArray> before = snapshot(dir.path());
+            const bool root = ::geteuid() == 0;
+            QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), root ? 0755 : 0555) == 0);
+            for (const QString &file : {path, path + "-journal"})
+                QVERIFY(::chmod(QFile::encodeName(file).constData(), 0444) == 0);
+            // A copy of the program where "nobody" may run it, whatever the build folder's permissions.
+            QTemporaryDir programDir;
+            const QString program = programDir.filePath("zelvaro-archivio");
+            QVERIFY(QFile::copy(ZELVARO_ARCHIVIO_PROGRAM, program) &&
+                    ::chmod(QFile::encodeName(programDir.path()).constData(), 0755) == 0);
+            QProcess process;
+            process.setChildProcessModifier([root] {
+                if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+                    ::_exit(126);
+            });
+            process.start(program, resolved(args, dir.path()));
+            QVERIFY(process.waitForFinished(60000));
+            run.status = process.exitCode();
+            run.out = QString::fromUtf8(process.readAllStandardOutput());
+            run.err = QString::fromUtf8(process.readAllStandardError());
+            QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0700) == 0);
+            QVERIFY2(snapshot(dir.path()) == before, describe(run));
+        }
+        QVERIFY2(run.status == status && (status == 0 ? run.out : run.err).contains(text), describe(run));
+        QVERIFY2(!(run.out + run.err).contains("integro.") || run.status == 0, describe(run));
+        QVERIFY2(!(run.out + run.err).contains("danneggiat"), describe(run));
+        if (mayWrite) { // the rows as they were before the change, and no journal left
+            QVERIFY(!QFileInfo::exists(path + "-journal"));
+            QCOMPARE(SqlFile(path).value("SELECT COUNT(*) FROM MOV_MAG WHERE NOTE LIKE 'nota%'"), "2000");
+        }
     }
 
     void interruptedImportLeavesNothing_data()

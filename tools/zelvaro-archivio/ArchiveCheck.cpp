@@ -2,8 +2,10 @@
 
 #include "Archive.h"
 #include "ArchiveFailure.h"
+#include "ArchiveReading.h"
 #include "EntryChecks.h"
 #include "FileHead.h"
+#include "RepairTables.h"
 #include "SqliteStatement.h"
 
 #include <QFileInfo>
@@ -27,6 +29,10 @@ constexpr const char *kRepeatedNumbers = R"sql(SELECT NUM_MOV, COUNT(*) FROM MOV
 constexpr const char *kUnlisted = R"sql(SELECT NUM_MOV, GIORNO, MESE, ANNO FROM MOV_MAG
  WHERE typeof(NUM_MOV) = 'integer' AND NUM_MOV <= 0 ORDER BY NUM_MOV)sql";
 
+constexpr const char *kTableName = R"sql(SELECT name FROM sqlite_master WHERE type = 'table' AND name = ?1
+ COLLATE NOCASE)sql";
+constexpr const char *kTableColumns = R"sql(SELECT name FROM pragma_table_info(?1))sql";
+
 QString columnText(const SqliteStatement &statement, int column)
 {
     return trimBlanks(statement.columnText(column));
@@ -37,12 +43,16 @@ QString dateText(const QString &giorno, const QString &mese, const QString &anno
     return giorno + QLatin1Char('/') + mese + QLatin1Char('/') + anno;
 }
 
-// Runs `sql` on the open archive and hands each row to `row`. Empty on success.
-template <typename RowFunction> QString eachRow(const SqliteConnection &db, const char *sql, RowFunction row)
+// Runs `sql` on the open archive, with `name` bound as ?1 when given, and hands each row to `row`.
+// Empty on success.
+template <typename RowFunction>
+QString eachRow(const SqliteConnection &db, const char *sql, RowFunction row, const QString &name = QString())
 {
     SqliteStatement statement(db, sql);
     if (statement.prepareResult() != SQLITE_OK)
         return db.failure(statement.prepareResult()).text;
+    if (!name.isEmpty() && statement.bindText(1, name) != SQLITE_OK)
+        return db.failure(SQLITE_RANGE).text;
     int rc;
     while ((rc = statement.step()) == SQLITE_ROW)
         row(statement);
@@ -51,12 +61,12 @@ template <typename RowFunction> QString eachRow(const SqliteConnection &db, cons
     return {};
 }
 
-// SQLite's own check of the file's pages and indexes. Empty on success.
-QString integrityProblem(const SqliteConnection &db)
+// SQLite's own check of the file's pages and indexes (`sql`: of one table). Empty on success.
+QString integrityProblem(const SqliteConnection &db, const QByteArray &sql = kIntegrityCheck)
 {
     QStringList lines;
     const QString failure =
-        eachRow(db, kIntegrityCheck, [&](const SqliteStatement &s) { lines.append(s.columnText(0)); });
+        eachRow(db, sql.constData(), [&](const SqliteStatement &s) { lines.append(s.columnText(0)); });
     if (!failure.isEmpty())
         return failure;
     if (lines != QStringList{QStringLiteral("ok")})
@@ -64,9 +74,68 @@ QString integrityProblem(const SqliteConnection &db)
     return {};
 }
 
-// The file's length against its pages: SQLite reads only the pages its header counts, so bytes
-// appended after them pass its check. Empty on success.
-QString lengthProblem(const SqliteConnection &db)
+// The first value of the query `sql` with `name` bound as ?1, and how it went.
+int firstText(const SqliteConnection &db, const char *sql, const QString &name, QString *value)
+{
+    SqliteStatement statement(db, sql);
+    int rc = statement.prepareResult();
+    if (rc == SQLITE_OK)
+        rc = statement.bindText(1, name);
+    if (rc == SQLITE_OK)
+        rc = statement.step();
+    if (rc == SQLITE_ROW)
+        *value = statement.columnText(0);
+    return rc;
+}
+
+// The tables the program keeps (MOV_MAG, then the balance's): the balance tables the archive has
+// with their rows, a column missing from one, and, when SQLite found damage, the tables it is in.
+void checkTables(const SqliteConnection &db, bool damaged, CheckReport *report)
+{
+    for (int t = 0; t < kRepairTableCount; ++t) {
+        QString name;
+        int rc = firstText(db, kTableName, repairTableName(t), &name);
+        if (rc == SQLITE_DONE)
+            continue; // the archive has no contract hours yet
+        if (rc != SQLITE_ROW) {
+            report->problems.append(QStringLiteral("errore nella lettura della tabella ") +
+                                    repairTableName(t) + QStringLiteral(": ") + db.failure(rc).text);
+            continue;
+        }
+        if (damaged) {
+            const QString check = integrityProblem(db, "PRAGMA integrity_check(\"" + name.toUtf8() + "\")");
+            if (!check.isEmpty())
+                report->problems.append(QStringLiteral("la tabella ") + name +
+                                        QStringLiteral(" è danneggiata: ") + check);
+        }
+        if (t == kMovMagTable)
+            continue; // its columns are the program's own check
+        QStringList columns;
+        const QString failure = eachRow(
+            db, kTableColumns, [&](const SqliteStatement &s) { columns.append(s.columnText(0).toUpper()); },
+            name);
+        for (const QString &column : repairTableColumns(t)) {
+            if (failure.isEmpty() && !columns.contains(column.toUpper()))
+                report->problems.append(QStringLiteral("nella tabella ") + name +
+                                        QStringLiteral(" manca la colonna ") + column);
+        }
+        QString rows;
+        const QByteArray count = "SELECT COUNT(*) FROM \"" + name.toUtf8() + '"';
+        const QString countFailure =
+            eachRow(db, count.constData(), [&](const SqliteStatement &s) { rows = s.columnText(0); });
+        if (!failure.isEmpty() || !countFailure.isEmpty())
+            report->problems.append(QStringLiteral("errore nella lettura della tabella ") + name +
+                                    QStringLiteral(": ") + failure + countFailure);
+        else
+            report->balanceTables.append(
+                name + QLatin1Char(' ') + rows +
+                (rows == QLatin1String("1") ? QStringLiteral(" riga") : QStringLiteral(" righe")));
+    }
+}
+
+} // namespace
+
+QString fileLengthProblem(const SqliteConnection &db)
 {
     qint64 pages = 0, pageSize = 0;
     const QString failure = eachRow(db, kPages, [&](const SqliteStatement &s) {
@@ -87,8 +156,6 @@ QString lengthProblem(const SqliteConnection &db)
                                     : QStringLiteral(": il file è troncato"));
 }
 
-} // namespace
-
 CheckReport checkArchive(const QString &path)
 {
     CheckReport report;
@@ -98,6 +165,14 @@ CheckReport checkArchive(const QString &path)
         return report;
     }
 
+    // Ends after the connections below: it removes the "-wal" and "-shm" files they created.
+    ArchiveReading reading(path);
+    const Outcome prepared = reading.prepare();
+    report.rolledBack = reading.rolledBack();
+    if (prepared) { // not damage: SQLite cannot read the archive until the change is rolled back
+        report.interrupted = prepared.text;
+        return report;
+    }
     SqliteConnection db;
     if (const Outcome error = db.open(path, SQLITE_OPEN_READONLY, Archive::kBusyTimeoutMs)) {
         report.problems.append(error.text);
@@ -108,10 +183,11 @@ CheckReport checkArchive(const QString &path)
     if (!integrity.isEmpty())
         report.problems.append(QStringLiteral("il controllo di integrità di SQLite ha trovato danni: ") +
                                integrity);
-    const QString length = lengthProblem(db);
+    const QString length = fileLengthProblem(db);
     report.length = length.isEmpty() ? QStringLiteral("ok") : length;
     if (!length.isEmpty())
         report.problems.append(length);
+    checkTables(db, !integrity.isEmpty(), &report);
 
     Outcome openError;
     const std::unique_ptr<Archive> archive = Archive::open(path, &openError, Archive::OpenMode::ReadOnly);
@@ -166,6 +242,14 @@ QStringList reportLines(const QString &path, const CheckReport &report)
 {
     QStringList lines;
     lines.append(QStringLiteral("Archivio: ") + path);
+    if (report.rolledBack)
+        lines.append(QStringLiteral("Modifica interrotta: annullata da SQLite prima del controllo, come fa "
+                                    "Zelvaro all'apertura"));
+    if (!report.interrupted.isEmpty()) {
+        lines.append(QStringLiteral("Modifica interrotta: ") + report.interrupted);
+        lines.append(QStringLiteral("L'archivio non è stato controllato."));
+        return lines;
+    }
     if (!report.integrity.isEmpty())
         lines.append(QStringLiteral("Controllo di integrità di SQLite: ") + report.integrity);
     if (!report.length.isEmpty())
@@ -176,6 +260,10 @@ QStringList reportLines(const QString &path, const CheckReport &report)
         lines.append(QStringLiteral("Righe: ") + QString::number(report.rows) + QStringLiteral(", di cui ") +
                      QString::number(report.listed) +
                      QStringLiteral(" elencate dalla finestra (NUM_MOV maggiore di 0)"));
+    if (report.rows >= 0)
+        lines.append(QStringLiteral("Tabelle del saldo ore: ") +
+                     (report.balanceTables.isEmpty() ? QStringLiteral("nessuna")
+                                                     : report.balanceTables.join(QStringLiteral(", "))));
     if (report.rows >= 0) {
         lines.append(QStringLiteral("Righe che \"Conferma\" rifiuterebbe così come sono: ") +
                      QString::number(report.refused.size()));

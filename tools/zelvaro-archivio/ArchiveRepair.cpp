@@ -1,31 +1,31 @@
 #include "ArchiveRepair.h"
 
 #include "Archive.h"
+#include "ArchiveCheck.h"
 #include "ArchiveFailure.h"
+#include "ArchiveReading.h"
 #include "FileHead.h"
+#include "PageFile.h"
+#include "RepairTables.h"
+#include "RepairTarget.h"
 #include "SafeNewFile.h"
 #include "SqliteStatement.h"
+#include "TableScan.h"
 #include "Texts.h"
 
-#include <limits>
+#include <algorithm>
+#include <array>
 #include <optional>
+#include <vector>
 
 namespace zelvaro {
 
 namespace {
 
-constexpr qint64 kFirstKey = std::numeric_limits<qint64>::min();
-constexpr qint64 kLastKey = std::numeric_limits<qint64>::max();
-
 constexpr const char *kIntegrityCheck = R"sql(PRAGMA integrity_check(20))sql";
-constexpr const char *kKeyColumn = R"sql(SELECT COUNT(*), SUM(pk = 1 AND name = 'NUM_MOV' COLLATE NOCASE
- AND type = 'INTEGER' COLLATE NOCASE) FROM pragma_table_info('MOV_MAG') WHERE pk > 0)sql";
-// Column 0 is the key, then the columns of MOV_MAG in their usual order.
-constexpr const char *kReadFrom = R"sql(SELECT rowid, NUM_MOV, ANNO, MESE, GIORNO, ORA_INIZIO_1, ORA_FINE_1,
- ORA_INIZIO_2, ORA_FINE_2, ORA_INIZIO_3, ORA_FINE_3, NOTE FROM MOV_MAG WHERE rowid >= ?1 ORDER BY rowid)sql";
-constexpr const char *kCount = R"sql(SELECT COUNT(*) FROM MOV_MAG)sql";
+constexpr int kSchemaColumns = 5; // type, name, tbl_name, rootpage, sql
 
-// A damaged page or an unreadable sector: read around it. Any other failure (a lock, memory) stops.
+// A damaged page or an unreadable sector; any other failure (a lock, memory) stops the repair.
 bool isDamage(int rc)
 {
     return (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB || rc == SQLITE_IOERR_READ ||
@@ -35,273 +35,245 @@ bool isDamage(int rc)
 class Repair
 {
 public:
-    Repair(const QString &source, const QString &temporary) : m_sourcePath(source), m_temporary(temporary) {}
-    RepairOutcome run();
+    Repair(const QString &source, const QString &temporary)
+        : m_sourcePath(source), m_temporary(temporary), m_target(&m_report)
+    {
+    }
+    RepairReport run();
 
 private:
-    enum class Probe { Readable, Damaged, Failed };
-    QString open();
-    QString copyAll();
-    int copyFrom(qint64 from, std::optional<qint64> *last);
-    Probe probe(qint64 key);
-    QString storeRow();
-    QString rangeText(qint64 from, qint64 to) const;
+    Outcome read();
+    Outcome checkSource();
+    Outcome readSchema(TableScan &scan);
+    Outcome store(int table, LeafRow &&row, RowOrigin origin)
+    {
+        return m_target.store(table, *m_layouts[table], std::move(row), origin);
+    }
+    Outcome readFailure(int rc) const
+    {
+        return Outcome::failure(rc & 0xff, QStringLiteral("impossibile leggere ") + quoted(m_sourcePath) +
+                                               QStringLiteral(": ") + lowerFirst(m_source.failure(rc).text));
+    }
 
     QString m_sourcePath, m_temporary;
-    SqliteConnection m_source, m_target;
-    std::optional<SqliteStatement> m_read, m_insert;
-    bool m_numMovIsKey = true;
-    QString m_fatal; // a failure that ends the repair
-    RepairOutcome m_outcome;
+    RepairReport m_report;
+    SqliteConnection m_source;
+    RepairTarget m_target;
+    int m_encoding = 1;
+    std::array<std::optional<TableLayout>, kRepairTableCount> m_layouts;
+    std::array<bool, kRepairTableCount> m_whole{}; // the table's b-tree read without damage
+    bool m_tailRead = false;                       // MOV_MAG's way to its highest keys read whole
+    std::vector<quint32> m_otherRoots;             // of tables the new archive does not hold
 };
 
-RepairOutcome Repair::run()
+RepairReport Repair::run()
 {
-    QString error = open();
-    if (error.isEmpty())
-        error = copyAll();
-    m_read.reset();
-    m_insert.reset();
+    ArchiveReading reading(m_sourcePath);
+    Outcome error = reading.prepare(true);
+    if (!error) {
+        m_report.rolledBack = reading.rolledBack();
+        if (reading.walPending())
+            m_report.damage.append(QStringLiteral("le ultime modifiche sono ancora nel file ") +
+                                   quoted(m_sourcePath + QStringLiteral("-wal")) +
+                                   QStringLiteral(", che non è stato letto"));
+        error = read();
+    }
     if (m_source.isOpen())
         m_source.exec("COMMIT"); // ends the read transaction
-    if (error.isEmpty()) {
-        if (const Outcome closeError = m_target.close())
-            error = QStringLiteral("errore nella chiusura del nuovo archivio: ") + closeError.text;
-    }
-    m_outcome.error = error;
-    return m_outcome;
+    m_source.close();
+    reading.finish();
+    if (!error)
+        error = m_target.readBack();
+    // Rows found off the table's b-tree mean that the b-tree misled its walk: its right edge too.
+    m_report.tailUnknown = !m_tailRead || !m_report.fromOrphans.isEmpty();
+    m_report.outcome = error;
+    return m_report;
 }
 
-QString Repair::open()
+Outcome Repair::read()
+{
+    if (const Outcome error = checkSource())
+        return error;
+    PageFile file;
+    if (const Outcome error = file.open(m_sourcePath))
+        return error;
+    m_encoding = file.textEncoding();
+    if (!file.headerSound())
+        m_report.damage.append(QStringLiteral("l'intestazione del file è danneggiata: le pagine sono state "
+                                              "lette come pagine di ") +
+                               QString::number(file.pageSize()) + QStringLiteral(" byte"));
+    TableScan scan(file);
+    if (const Outcome error = readSchema(scan))
+        return error;
+    if (const Outcome error = m_target.begin(m_temporary, *m_layouts[kMovMagTable], m_encoding))
+        return error;
+
+    // The b-trees from their roots first: the pages they reach are the tables' own.
+    Outcome failure;
+    const auto keep = [&failure](Outcome outcome) {
+        if (!failure)
+            failure = outcome;
+    };
+    QList<LeafRow> outOfPlace[kRepairTableCount];
+    for (int t = 0; t < kRepairTableCount; ++t) {
+        if (!m_layouts[t] || m_layouts[t]->root == 0)
+            continue;
+        const TableLayout &layout = *m_layouts[t];
+        const TableScan::Walk walk = scan.walk(
+            layout.root, [&layout](const LeafRow &row) { return layout.fits(row.values, true); },
+            [&](LeafRow &&row) { keep(store(t, std::move(row), RowOrigin::Tree)); });
+        m_whole[t] = !walk.damaged;
+        if (t == kMovMagTable)
+            m_tailRead = !walk.tailLost;
+        outOfPlace[t] = walk.outOfPlace;
+        if (t == kMovMagTable && layout.keyColumn >= 0)
+            m_report.highest = std::max(m_report.highest, walk.highestKey);
+    }
+    for (const quint32 root : m_otherRoots)
+        scan.walk(
+            root, [](const LeafRow &) { return true; }, [](LeafRow &&) {});
+    for (int t = 0; t < kRepairTableCount; ++t) {
+        for (LeafRow &row : outOfPlace[t])
+            keep(store(t, std::move(row), RowOrigin::OutOfPlace));
+    }
+    // Then the leaves that no b-tree reaches and that are not free, by the shape of their rows.
+    scan.readFreelist();
+    scan.scanOrphans([&](LeafRow &&row) {
+        for (int t = 0; t < kRepairTableCount; ++t) {
+            if (m_layouts[t] && m_layouts[t]->fits(row.values, false)) {
+                keep(store(t, std::move(row), RowOrigin::Orphan));
+                return;
+            }
+        }
+    });
+    if (failure)
+        return failure;
+    for (int t = 0; t < kRepairTableCount; ++t) {
+        if (!m_layouts[t] || m_layouts[t]->root == 0)
+            continue;
+        if (const Outcome error = m_target.ensureTable(t, *m_layouts[t])) // kept, rows or not
+            return error;
+        if (!m_whole[t])
+            m_report.damage.append(QStringLiteral("la tabella ") + m_layouts[t]->name +
+                                   QStringLiteral(" non si è letta intera"));
+    }
+    return m_target.finish();
+}
+
+// SQLite's own check of the damaged file, inside a read transaction that lasts until the pages
+// are read: the program cannot change the file meanwhile.
+Outcome Repair::checkSource()
 {
     if (const Outcome error = m_source.open(m_sourcePath, SQLITE_OPEN_READONLY, Archive::kBusyTimeoutMs))
-        return QStringLiteral("impossibile aprire ") + quoted(m_sourcePath) + QStringLiteral(": ") +
-               lowerFirst(error.text);
-    // One read transaction: the rows come from one state of the file even while the program runs.
+        return Outcome::failure(error.code, QStringLiteral("impossibile aprire ") + quoted(m_sourcePath) +
+                                                QStringLiteral(": ") + lowerFirst(error.text));
     int rc = m_source.exec("BEGIN");
     if (rc != SQLITE_OK)
-        return QStringLiteral("impossibile leggere ") + quoted(m_sourcePath) + QStringLiteral(": ") +
-               lowerFirst(m_source.failure(rc).text);
-    if (const Outcome error = checkMovMagSchema(m_source))
-        return QStringLiteral("impossibile leggere la struttura di ") + quoted(m_sourcePath) +
-               QStringLiteral(": ") + lowerFirst(error.text);
-    {
-        SqliteStatement key(m_source, kKeyColumn);
-        rc = key.prepareResult() == SQLITE_OK ? key.step() : key.prepareResult();
-        if (rc != SQLITE_ROW)
-            return QStringLiteral("impossibile leggere la struttura di ") + quoted(m_sourcePath) +
-                   QStringLiteral(": ") + lowerFirst(m_source.failure(rc).text);
-        m_numMovIsKey = key.columnInt64(0) == 1 && key.columnInt64(1) == 1;
+        return readFailure(rc);
+    QStringList lines;
+    SqliteStatement check(m_source, kIntegrityCheck);
+    rc = check.prepareResult();
+    while (rc == SQLITE_OK || rc == SQLITE_ROW) {
+        rc = check.step();
+        if (rc == SQLITE_ROW)
+            lines.append(check.columnText(0).replace(QLatin1Char('\n'), QLatin1Char(' ')));
     }
-    QStringList damage;
-    {
-        SqliteStatement check(m_source, kIntegrityCheck);
-        rc = check.prepareResult();
-        while (rc == SQLITE_OK || rc == SQLITE_ROW) {
-            rc = check.step();
-            if (rc == SQLITE_ROW)
-                damage.append(check.columnText(0).replace(QLatin1Char('\n'), QLatin1Char(' ')));
-        }
-        if (rc != SQLITE_DONE && !isDamage(rc))
-            return QStringLiteral("impossibile leggere ") + quoted(m_sourcePath) + QStringLiteral(": ") +
-                   lowerFirst(m_source.failure(rc).text);
-        if (rc != SQLITE_DONE)
-            damage.append(m_source.failure(rc).text);
-    }
-    if (damage != QStringList{QStringLiteral("ok")})
-        m_outcome.damage = damage.join(QStringLiteral("; "));
-
-    m_read.emplace(m_source, kReadFrom);
-    if (m_read->prepareResult() != SQLITE_OK)
-        return QStringLiteral("impossibile leggere ") + quoted(m_sourcePath) + QStringLiteral(": ") +
-               lowerFirst(m_source.failure(m_read->prepareResult()).text);
-    if (const Outcome error = m_target.open(m_temporary, SQLITE_OPEN_READWRITE, Archive::kBusyTimeoutMs))
-        return QStringLiteral("errore nella scrittura del nuovo archivio: ") + error.text;
+    if (rc != SQLITE_DONE && !isDamage(rc))
+        return readFailure(rc);
+    if (rc != SQLITE_DONE)
+        m_report.damage.append(QStringLiteral("SQLite non riesce a controllarlo: ") +
+                               lowerFirst(m_source.failure(rc).text));
+    else if (lines != QStringList{QStringLiteral("ok")})
+        m_report.damage.append(QStringLiteral("il controllo di integrità di SQLite ha trovato danni: ") +
+                               lines.join(QStringLiteral("; ")));
+    else if (const QString length = fileLengthProblem(m_source); !length.isEmpty())
+        m_report.damage.append(length);
     return {};
 }
 
-QString Repair::copyAll()
+// The tables of the damaged file, from its schema (the b-tree of page 1). When the schema does not
+// read whole, the tables it does not name are looked for by the shape of their rows.
+Outcome Repair::readSchema(TableScan &scan)
 {
-    WriteTransaction transaction(m_target);
-    if (const Outcome error = transaction.begin())
-        return QStringLiteral("errore nella scrittura del nuovo archivio: ") + error.text;
-    int rc = m_target.exec(kCreateMovMag);
-    if (rc != SQLITE_OK)
-        return QStringLiteral("errore nella scrittura del nuovo archivio: ") + m_target.failure(rc).text;
-    m_insert.emplace(m_target, kInsertMovMagRow);
-    if (m_insert->prepareResult() != SQLITE_OK)
-        return QStringLiteral("errore nella scrittura del nuovo archivio: ") +
-               m_target.failure(m_insert->prepareResult()).text;
-
-    qint64 from = kFirstKey;
-    for (;;) {
-        std::optional<qint64> last;
-        rc = copyFrom(from, &last);
-        if (!m_fatal.isEmpty())
-            return m_fatal;
-        if (rc == SQLITE_DONE || (last && *last == kLastKey))
-            break;
-        if (!isDamage(rc))
-            return QStringLiteral("impossibile leggere ") + quoted(m_sourcePath) + QStringLiteral(": ") +
-                   lowerFirst(m_source.failure(rc).text);
-        // The first key not known to be read; probe it, then at doubling distances, until a key
-        // reads again; then halve the step between the last failing probe and the readable one.
-        const qint64 gap = last ? *last + 1 : from;
-        const quint64 room = quint64(kLastKey) - quint64(gap);
-        std::optional<qint64> failed, readable;
-        for (quint64 offset = 0;;) {
-            const qint64 key = qint64(quint64(gap) + offset);
-            const Probe result = probe(key);
-            if (result == Probe::Failed)
-                return m_fatal;
-            if (result == Probe::Readable) {
-                readable = key;
-                break;
-            }
-            failed = key;
-            if (offset == room)
-                break;
-            const quint64 next = offset == 0 ? 1 : offset * 2;
-            offset = next > room || next < offset ? room : next; // the last probe is the last key
-        }
-        if (!readable) {
-            m_outcome.unread.append(rangeText(gap, kLastKey));
-            break;
-        }
-        if (failed) {
-            qint64 low = *failed, high = *readable;
-            while (quint64(high) - quint64(low) > 1) {
-                const qint64 middle = qint64(quint64(low) + (quint64(high) - quint64(low)) / 2);
-                const Probe result = probe(middle);
-                if (result == Probe::Failed)
-                    return m_fatal;
-                (result == Probe::Readable ? high : low) = middle;
-            }
-            m_outcome.unread.append(rangeText(gap, high - 1));
-            readable = high;
-        }
-        from = *readable;
-    }
+    struct Entry
     {
-        SqliteStatement count(m_target, kCount);
-        rc = count.prepareResult() == SQLITE_OK ? count.step() : count.prepareResult();
-        if (rc != SQLITE_ROW)
-            return QStringLiteral("errore nella scrittura del nuovo archivio: ") + m_target.failure(rc).text;
-        if (count.columnInt64(0) != m_outcome.saved)
-            return QStringLiteral("il nuovo archivio contiene ") + QString::number(count.columnInt64(0)) +
-                   QStringLiteral(" righe invece di ") + QString::number(m_outcome.saved);
+        QString type, name, sql;
+        qint64 root;
+    };
+    QList<Entry> entries;
+    const TableScan::Walk walk = scan.walk(
+        1,
+        [](const LeafRow &row) {
+            return row.values.size() == kSchemaColumns && row.values.at(3).type != StoredValue::Text;
+        },
+        [&](LeafRow &&row) {
+            entries.append({storedText(row.values.at(0), m_encoding),
+                            storedText(row.values.at(1), m_encoding),
+                            storedText(row.values.at(4), m_encoding), row.values.at(3).integer});
+        });
+    if (walk.damaged)
+        m_report.damage.append(QStringLiteral("l'elenco delle tabelle (pagina 1) non si è letto intero"));
+    for (const Entry &entry : entries) {
+        if (entry.type != QLatin1String("table") || entry.root <= 1 || entry.root > qint64(UINT32_MAX))
+            continue;
+        int table = 0;
+        while (table < kRepairTableCount &&
+               entry.name.compare(repairTableName(table), Qt::CaseInsensitive) != 0)
+            ++table;
+        if (table == kRepairTableCount || m_layouts[table]) {
+            m_otherRoots.push_back(quint32(entry.root));
+            continue;
+        }
+        TableLayout layout;
+        if (const Outcome error = tableLayout(table, entry.sql, &layout))
+            return Outcome::failure(error.code, QStringLiteral("impossibile leggere la struttura di ") +
+                                                    quoted(m_sourcePath) + QStringLiteral(": ") +
+                                                    lowerFirst(error.text));
+        layout.root = quint32(entry.root);
+        m_layouts[table] = layout;
     }
-    m_insert.reset();
-    rc = transaction.commit();
-    if (rc != SQLITE_OK)
-        return QStringLiteral("errore nella scrittura del nuovo archivio: ") + m_target.failure(rc).text;
+    if (!walk.damaged && !m_layouts[kMovMagTable])
+        return Outcome::failure(
+            SQLITE_ERROR, QStringLiteral("impossibile leggere la struttura di ") + quoted(m_sourcePath) +
+                              QStringLiteral(": l'archivio non contiene la tabella MOV_MAG"));
+    for (int t = 0; t < kRepairTableCount && walk.damaged; ++t) {
+        if (!m_layouts[t]) {
+            TableLayout layout;
+            tableLayout(t, QString(), &layout);
+            m_layouts[t] = layout;
+        }
+    }
     return {};
-}
-
-// Stores the rows from key `from` on; SQLite's result code of the read that ended it.
-int Repair::copyFrom(qint64 from, std::optional<qint64> *last)
-{
-    m_read->reset();
-    m_read->bindInt64(1, from);
-    int rc;
-    while ((rc = m_read->step()) == SQLITE_ROW) {
-        *last = m_read->columnInt64(0);
-        m_fatal = storeRow();
-        if (!m_fatal.isEmpty())
-            break;
-    }
-    return rc;
-}
-
-// Whether the first row from `key` on reads (the step reads every column it returns).
-Repair::Probe Repair::probe(qint64 key)
-{
-    m_read->reset();
-    m_read->bindInt64(1, key);
-    const int rc = m_read->step();
-    if (rc == SQLITE_ROW || rc == SQLITE_DONE)
-        return Probe::Readable;
-    if (isDamage(rc))
-        return Probe::Damaged;
-    m_fatal = QStringLiteral("impossibile leggere ") + quoted(m_sourcePath) + QStringLiteral(": ") +
-              lowerFirst(m_source.failure(rc).text);
-    return Probe::Failed;
-}
-
-// Stores the row just read; a row the new archive cannot hold is listed, not stored. Empty unless
-// writing failed.
-QString Repair::storeRow()
-{
-    const QString rowid = QString::number(m_read->columnInt64(0));
-    const QString number = m_read->columnText(1);
-    if (m_read->columnType(1) == SQLITE_NULL) { // the new key would number it by itself
-        m_outcome.refused.append(QStringLiteral("la riga con rowid ") + rowid +
-                                 QStringLiteral(" non ha NUM_MOV"));
-        return {};
-    }
-    for (int c = 0; c < kMovMagColumnCount; ++c)
-        m_insert->bindValue(c + 1, m_read->columnValue(c + 1));
-    const int rc = m_insert->step();
-    const QString failure = rc == SQLITE_DONE ? QString() : m_target.failure(rc).text;
-    m_insert->reset();
-    if (rc == SQLITE_DONE) {
-        ++m_outcome.saved;
-        return {};
-    }
-    if ((rc & 0xff) == SQLITE_CONSTRAINT)
-        m_outcome.refused.append(QStringLiteral("NUM_MOV ") + number + QStringLiteral(" ripetuto (rowid ") +
-                                 rowid + QLatin1Char(')'));
-    else if ((rc & 0xff) == SQLITE_MISMATCH)
-        m_outcome.refused.append(QStringLiteral("NUM_MOV \"") + number +
-                                 QStringLiteral("\" non è un numero intero (rowid ") + rowid +
-                                 QLatin1Char(')'));
-    else
-        return QStringLiteral("errore nella scrittura del nuovo archivio: ") + failure;
-    return {};
-}
-
-QString Repair::rangeText(qint64 from, qint64 to) const
-{
-    const QString key = m_numMovIsKey ? QStringLiteral("NUM_MOV") : QStringLiteral("rowid");
-    if (from == kFirstKey && to == kLastKey)
-        return QStringLiteral("tutte le righe");
-    if (from == kFirstKey)
-        return key + QStringLiteral(" fino a ") + QString::number(to);
-    if (to == kLastKey)
-        return key + QStringLiteral(" da ") + QString::number(from) + QStringLiteral(" in poi");
-    if (from == to)
-        return key + QLatin1Char(' ') + QString::number(from);
-    return key + QStringLiteral(" da ") + QString::number(from) + QStringLiteral(" a ") + QString::number(to);
-}
-
-QString sourceProblem(const QString &source)
-{
-    const QString problem = fileKindProblem(readFileHead(source), FileKind::Sqlite);
-    return problem.isEmpty() ? problem : quoted(source) + QLatin1Char(' ') + problem;
 }
 
 } // namespace
 
-RepairOutcome repairArchive(const QString &source, const QString &destination)
+RepairReport repairArchive(const QString &source, const QString &destination)
 {
-    RepairOutcome outcome;
+    RepairReport report;
+    const auto refuse = [&report](Outcome error) { // a copy: it may be the report's own
+        report = RepairReport();
+        report.outcome = error;
+        return report;
+    };
     SafeNewFile file(destination);
-    if (const Outcome error = file.create()) {
-        outcome.error = lowerFirst(error.text);
-        return outcome;
-    }
-    outcome.error = sourceProblem(source);
-    if (!outcome.error.isEmpty())
-        return outcome;
-    outcome = Repair(source, file.temporaryPath()).run();
-    if (!outcome.error.isEmpty())
-        return outcome;
+    if (const Outcome error = file.create())
+        return refuse(Outcome::failure(error.code, lowerFirst(error.text)));
+    const FileHead head = readFileHead(source);
+    // A file whose first bytes are damaged is read all the same; an Access archive never.
+    if (head.kind != FileKind::Sqlite && head.kind != FileKind::Other)
+        return refuse(Outcome::failure(SQLITE_CANTOPEN, quoted(source) + QLatin1Char(' ') +
+                                                            fileKindProblem(head, FileKind::Sqlite)));
+    report = Repair(source, file.temporaryPath()).run();
+    if (report.outcome)
+        return refuse(report.outcome);
     Outcome error;
     if (!Archive::open(file.temporaryPath(), &error, Archive::OpenMode::ReadOnly))
-        outcome.error = QStringLiteral("il nuovo archivio non si apre: ") + lowerFirst(error.text);
-    else if ((error = file.commit()))
-        outcome.error = lowerFirst(error.text);
-    return outcome;
+        return refuse(Outcome::failure(error.code, QStringLiteral("il nuovo archivio non si apre: ") +
+                                                       lowerFirst(error.text)));
+    if ((error = file.commit()))
+        return refuse(Outcome::failure(error.code, lowerFirst(error.text)));
+    return report;
 }
 
 } // namespace zelvaro

@@ -4,6 +4,7 @@
 #include "Archive.h"
 #include "ArchiveCheck.h"
 #include "ArchiveFailure.h"
+#include "ArchiveReading.h"
 #include "ArchiveRepair.h"
 #include "BalanceCommands.h"
 #include "CommandLine.h"
@@ -128,27 +129,47 @@ const char kVerificaHelp[] = R"(Uso: zelvaro-archivio verifica ARCHIVIO
 
 Controlla l'archivio senza modificarlo: il controllo di integrità di SQLite, la
 tabella MOV_MAG con tutte le sue colonne come li controlla Zelvaro all'avvio,
-il numero delle righe, i NUM_MOV mancanti o ripetuti. Elenca poi le righe che
-"Conferma" rifiuterebbe così come sono (1° periodo incompleto, un periodo dato
-a metà, NUM_MOV non maggiore di 0): sono un avviso, non un danno del file.
-Controlla anche che la lunghezza del file sia quella delle sue pagine.
+il numero delle righe, i NUM_MOV mancanti o ripetuti, le tabelle del saldo ore
+(ORARIO_CONTRATTUALE, ASSENZE, IMPOSTAZIONI) quando ci sono, con le loro colonne
+e le loro righe; un danno è attribuito per nome alla tabella in cui si trova.
+Elenca poi le righe che "Conferma" rifiuterebbe così come sono (1° periodo
+incompleto, un periodo dato a metà, NUM_MOV non maggiore di 0): sono un avviso,
+non un danno del file. Controlla anche che la lunghezza del file sia quella
+delle sue pagine.
+Se accanto all'archivio c'è il giornale (ARCHIVIO-journal) di una modifica
+interrotta, per esempio da un arresto improvviso durante "Conferma", e si ha il
+permesso di scrivere l'archivio e la sua cartella, SQLite annulla la modifica
+come fa Zelvaro all'apertura; senza quel permesso il comando non controlla
+l'archivio e dice come farlo: non è un danno.
 Stato di uscita 0 solo se l'archivio è integro.
 )";
 
 const char kRiparaHelp[] = R"(Uso: zelvaro-archivio ripara DANNEGGIATO NUOVO
 
-Copia ogni riga della tabella MOV_MAG che si riesce ancora a leggere
-dall'archivio DANNEGGIATO, che non viene modificato, nell'archivio nuovo NUOVO.
-Le righe sono lette in ordine di NUM_MOV; dove una pagina danneggiata ferma la
-lettura, il comando cerca i numeri successivi che si leggono ancora e riprende
-da lì. Alla fine dice quante righe ha salvato e quali numeri, o intervalli di
-numeri, non ha potuto leggere.
+Salva nell'archivio nuovo NUOVO ogni riga della tabella MOV_MAG, e delle tabelle
+del saldo ore quando ci sono, che si trova ancora intera nel file DANNEGGIATO.
+Le righe sono lette direttamente dalle pagine del file, come fa il recupero di
+SQLite: anche da un file troncato, con l'intestazione danneggiata o con byte
+estranei in coda; le pagine che la tabella non raggiunge più sono riconosciute
+dalla forma delle loro righe, quelle libere (righe cancellate) sono escluse.
+Ogni riga conserva il suo NUM_MOV; se due pagine danno lo stesso numero resta la
+prima copia trovata e le altre sono elencate. Ogni pagina è letta una volta
+sola, così un file danneggiato non può far girare il comando all'infinito.
 
+Alla fine dice quante righe ha salvato e, letto il nuovo archivio, quali NUM_MOV
+da 1 al più alto trovato mancano ("NUM_MOV da 926 a 1055"): righe perse, o
+cancellate prima del danno. Le righe lette da pagine danneggiate possono essere
+alterate: vanno confrontate con una copia giornaliera.
+
+DANNEGGIATO è solo letto; soltanto una modifica interrotta (il suo giornale
+-journal) viene annullata da SQLite prima della lettura, e le modifiche di un
+file -wal vengono riportate nell'archivio, quando si ha il permesso di scrivere
+l'archivio e la sua cartella, come fa Zelvaro all'apertura.
 NUOVO non deve esistere: un file già presente non viene mai toccato. Il nuovo
 archivio prende il suo nome solo a lavoro finito; se qualcosa non va il comando
 non crea nulla.
-Stato di uscita 0 solo se non si è perso nulla (ogni riga letta e salvata, e il
-controllo di integrità di SQLite senza danni), 1 altrimenti.
+Stato di uscita 0 solo se non si è perso nulla (il controllo di integrità di
+SQLite non trova danni e ogni riga è stata letta e salvata), 1 altrimenti.
 )";
 
 const char kCopiaHelp[] = R"(Uso: zelvaro-archivio copia ARCHIVIO DESTINAZIONE
@@ -247,6 +268,9 @@ int writeCsv(const QByteArray &csv, const QString &target, const QString &done, 
 int esporta(const QStringList &args, QIODevice &out, QIODevice &err)
 {
     const QString &path = args.at(0);
+    ArchiveReading reading(path);
+    if (const Outcome error = prepareReading(reading, path, err))
+        return fail(err, QStringLiteral("impossibile aprire l'archivio: ") + error.text);
     const std::unique_ptr<Archive> archive = openArchive(path, err);
     if (!archive)
         return kExitFailure;
@@ -264,6 +288,9 @@ int riepilogo(const QStringList &options, QIODevice &out, QIODevice &err)
     QStringList args = options;
     const bool weeks = args.removeAll(kSettimane) > 0;
     const QString &path = args.at(0);
+    ArchiveReading reading(path);
+    if (const Outcome error = prepareReading(reading, path, err))
+        return fail(err, QStringLiteral("impossibile aprire l'archivio: ") + error.text);
     const std::unique_ptr<Archive> archive = openArchive(path, err);
     if (!archive)
         return kExitFailure;
@@ -286,6 +313,8 @@ int verifica(const QStringList &args, QIODevice &out, QIODevice &err)
     const CheckReport report = checkArchive(path);
     for (const QString &line : reportLines(path, report))
         writeLine(out, line);
+    if (!report.interrupted.isEmpty())
+        return fail(err, QStringLiteral("l'archivio non è stato controllato: ") + report.interrupted);
     if (!report.sound)
         return fail(err, QStringLiteral("l'archivio ") + quoted(path) + QStringLiteral(" non è integro: ") +
                              report.problems.join(QStringLiteral("; ")));
@@ -298,36 +327,16 @@ int ripara(const QStringList &args, QIODevice &out, QIODevice &err)
     const QString &destination = args.at(1);
     QElapsedTimer timer;
     timer.start();
-    const RepairOutcome outcome = repairArchive(source, destination);
-    if (!outcome.error.isEmpty())
-        return fail(err,
-                    QStringLiteral("riparazione non eseguita, nessun archivio creato: ") + outcome.error);
-    writeLine(out, (outcome.saved == 1 ? QStringLiteral("Salvata 1 riga")
-                                       : QStringLiteral("Salvate ") + QString::number(outcome.saved) +
-                                             QStringLiteral(" righe")) +
-                       QStringLiteral(" da ") + quoted(source) + QStringLiteral(" in ") +
-                       quoted(destination) + QStringLiteral(" in ") + secondsText(timer.elapsed()));
-    if (outcome.lossless()) {
-        writeLine(out, QStringLiteral("Nessuna riga persa: SQLite non trova danni in ") + quoted(source) +
-                           QLatin1Char('.'));
-        return kExitOk;
-    }
-    if (!outcome.unread.isEmpty())
-        writeLine(err, kProgram + QStringLiteral(": righe non leggibili, non salvate: ") +
-                           outcome.unread.join(QStringLiteral("; ")));
-    constexpr qsizetype kListed = 20;
-    if (!outcome.refused.isEmpty())
-        writeLine(err,
-                  kProgram + QStringLiteral(": righe lette ma non salvate: ") +
-                      outcome.refused.mid(0, kListed).join(QStringLiteral("; ")) +
-                      (outcome.refused.size() > kListed
-                           ? QStringLiteral("; e altre ") + QString::number(outcome.refused.size() - kListed)
-                           : QString()));
-    if (!outcome.damage.isEmpty())
-        writeLine(err, kProgram +
-                           QStringLiteral(": il controllo di integrità di SQLite ha trovato danni in ") +
-                           quoted(source) + QStringLiteral(": ") + outcome.damage);
-    return kExitFailure;
+    const RepairReport report = repairArchive(source, destination);
+    if (report.outcome.failed())
+        return fail(err, QStringLiteral("riparazione non eseguita, nessun archivio creato: ") +
+                             report.outcome.text);
+    const auto [outLines, errLines] = repairReportLines(report, source, destination, timer.elapsed());
+    for (const QString &line : outLines)
+        writeLine(out, line);
+    for (const QString &line : errLines)
+        writeLine(err, kProgram + QStringLiteral(": ") + line);
+    return report.lossless() ? kExitOk : kExitFailure;
 }
 
 int copia(const QStringList &args, QIODevice &out, QIODevice &err)
@@ -336,7 +345,10 @@ int copia(const QStringList &args, QIODevice &out, QIODevice &err)
     const QString &destination = args.at(1);
     QElapsedTimer timer;
     timer.start();
-    Outcome error;
+    ArchiveReading reading(source);
+    Outcome error = prepareReading(reading, source, err);
+    if (error)
+        return fail(err, backupFailureText(error.text));
     const std::unique_ptr<Archive> archive = Archive::open(source, &error, Archive::OpenMode::ReadOnly);
     if (!archive)
         return fail(err, backupFailureText(QStringLiteral("impossibile aprire l'archivio ") + quoted(source) +

@@ -1,5 +1,6 @@
 #include "BalanceCommands.h"
 
+#include "ArchiveReading.h"
 #include "BalanceCsv.h"
 #include "BalanceEditing.h"
 #include "BalanceTables.h"
@@ -177,6 +178,9 @@ int change(const QString &path, QIODevice &out, QIODevice &err,
 int list(const QString &path, QIODevice &out, QIODevice &err,
          const std::function<QStringList(const StoredBalance &)> &lines)
 {
+    ArchiveReading reading(path);
+    if (const Outcome error = prepareReading(reading, path, err))
+        return fail(err, QStringLiteral("impossibile aprire l'archivio: ") + error.text);
     const std::unique_ptr<Archive> archive = openArchive(path, err);
     if (!archive)
         return kExitFailure;
@@ -278,6 +282,9 @@ int saldo(const QStringList &options, QIODevice &out, QIODevice &err)
     const QString &path = args.at(0);
     const QString target = args.value(1);
     std::optional<Balance> balance;
+    ArchiveReading reading(path);
+    if (const Outcome error = prepareReading(reading, path, err))
+        return fail(err, QStringLiteral("impossibile aprire l'archivio: ") + error.text);
     {
         const std::unique_ptr<Archive> archive = openArchive(path, err);
         if (!archive)

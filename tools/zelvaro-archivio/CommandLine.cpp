@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "ArchiveReading.h"
+
 #include "ArchivioCommands.h"
 #include "Texts.h"
 #include "ToolTexts.h"
@@ -30,6 +32,16 @@ int usageError(QIODevice &err, const QString &command, const QString &message)
                              ? kProgram + QStringLiteral(" --help")
                              : kProgram + QLatin1Char(' ') + command + QStringLiteral(" --help");
     return fail(err, message + QStringLiteral(" (vedere \"") + help + QStringLiteral("\")"), kExitUsage);
+}
+
+Outcome prepareReading(ArchiveReading &reading, const QString &path, QIODevice &err)
+{
+    const Outcome error = reading.prepare();
+    if (!error && reading.rolledBack())
+        writeLine(err, kProgram + QStringLiteral(": una modifica di ") + quoted(path) +
+                           QStringLiteral(" rimasta interrotta è stata annullata prima di leggerlo, come fa "
+                                          "Zelvaro all'apertura"));
+    return error;
 }
 
 std::unique_ptr<Archive> openArchive(const QString &path, QIODevice &err, Archive::OpenMode mode)

@@ -36,6 +36,12 @@ int fail(QIODevice &err, const QString &message, int status = kExitFailure);
 // A wrong command line: the message, where to read the help, and exit status 2.
 int usageError(QIODevice &err, const QString &command, const QString &message);
 
+class ArchiveReading;
+
+// What a crash left beside the archive, before a command reads it: an interrupted change is rolled
+// back when the command may write the archive, and said on `err`. Else the failure, with what to do.
+Outcome prepareReading(ArchiveReading &reading, const QString &path, QIODevice &err);
+
 // Opens the archive; on failure reports it ("impossibile aprire l'archivio «…»: …") and returns null.
 std::unique_ptr<Archive> openArchive(const QString &path, QIODevice &err,
                                      Archive::OpenMode mode = Archive::OpenMode::ReadOnly);
