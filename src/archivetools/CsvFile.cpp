@@ -13,7 +13,7 @@ QByteArray csvField(const QString &text)
 {
     // A spreadsheet evaluates a cell that begins like a formula: an apostrophe keeps it text.
     static const QRegularExpression plainNumber(QStringLiteral("^[+-]?[0-9]+([.,][0-9]+)?$"));
-    const bool formulaLike = !text.isEmpty() && QStringLiteral("=+-@\t\r").contains(text.front()) &&
+    const bool formulaLike = !text.isEmpty() && QStringLiteral("=+-@\t\r\n").contains(text.front()) &&
                              !plainNumber.match(text).hasMatch();
     QByteArray bytes = formulaLike ? "'" + text.toUtf8() : text.toUtf8();
     if (!bytes.contains(';') && !bytes.contains('"') && !bytes.contains('\r') && !bytes.contains('\n'))

@@ -15,7 +15,7 @@ namespace zelvaro {
 inline constexpr char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
 
 // One field (RFC 4180): quoted when it holds ';', '"', CR or LF, a quote inside doubled. A text
-// that begins with '=', '+', '-', '@', tab or CR and is not a plain number ("-15", "+3", "1,5")
+// that begins with '=', '+', '-', '@', tab, CR or LF and is not a plain number ("-15", "+3", "1,5")
 // gets an apostrophe in front, so that a spreadsheet shows it as text.
 QByteArray csvField(const QString &text);
 

@@ -48,7 +48,6 @@ private slots:
         QTest::addColumn<QStringList>("calls");
 
         const auto row = [](const char *name, const QStringList &calls) { QTest::newRow(name) << calls; };
-        row("plain period", {"8.30|12.45||||", "4/15|||4/15|4/15"});
         row("borrow", {"8.45|12.30||||", "3/45|||3/45|3/45"});
         row("75 minutes carried", {"8|12.75||||", "5/15|||5/15|5/15"});
         row("end before start over midnight", {"22.00|2.00||||", "-20/0|||-20/0|-20/0"});
@@ -56,7 +55,6 @@ private slots:
         row("period 3 without period 2", {"8|12|||14|18", "4/0||4/0|8/0|8/0"});
         row("day minutes stay negative after one borrow",
             {"8.99|10|8.99|10|8.99|10", "1/-39|1/-39|1/-39|2/-57|2/-57"});
-        row("period 1 under one hour makes a day", {"8.15|9.00||||", "0/45|||0/45|0/45"});
         row("period 1 start equal to end makes a day", {"8|8.00||||", "0/0|||0/0|0/0"});
         row("period 1 start empty: day and week untouched", {"|12|13|17||", "|4/0||vecchio|vecchio"});
         row("period 1 start midnight: day and week untouched", {"0.00|12||||", "|||vecchio|vecchio"});

@@ -100,8 +100,9 @@ periodi, il totale del giorno e il totale progressivo calcolati come nella
 finestra e nella stampa, e infine il totale del giorno in minuti.
 Il file è per un foglio di calcolo italiano: UTF-8 con BOM, campi separati da
 ';', righe terminate da CR LF, una riga di intestazione. Un testo che inizia
-con =, +, -, @, una tabulazione o un ritorno a capo, e non è un numero, riceve
-un apostrofo davanti, perché il foglio di calcolo non lo prenda per una formula.
+con =, +, -, @, una tabulazione, un ritorno carrello (CR) o un a capo (LF), e
+non è un numero, riceve un apostrofo davanti, perché il foglio di calcolo non
+lo prenda per una formula.
 Senza FILE.csv scrive sullo standard output. FILE.csv viene sostituito per
 intero solo a lavoro finito; un file che è un archivio non viene sovrascritto.
 )";
