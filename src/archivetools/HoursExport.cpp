@@ -9,32 +9,6 @@
 
 namespace zelvaro {
 
-Outcome collectExportRows(Archive &archive, QList<ExportRow> *rows, Progress *progress)
-{
-    rows->clear();
-    bool going = true;
-    // The pass cannot be stopped halfway: once cancelled, the rows left are only read past.
-    const Outcome error = forEachComputedDay(archive, [&](const ComputedDay &day) {
-        if (!going)
-            return;
-        ExportRow row;
-        row.record = day.record;
-        row.totale1 = day.boxes.totale1;
-        row.totale2 = day.boxes.totale2;
-        row.totale3 = day.boxes.totale3;
-        row.totaleGiorno = day.dayTotal();
-        if (day.madeDayTotal && std::isfinite(day.dayMinutes))
-            row.minutiGiorno = minutesText(day.dayMinutes);
-        row.totaleProgressivo = day.runningTotal();
-        rows->append(row);
-        going = goOn(progress, rows->size(), 0);
-    });
-    if (error.failed() || going)
-        return error;
-    rows->clear();
-    return Outcome::cancelledByUser();
-}
-
 QStringList exportHeader()
 {
     return {
@@ -46,18 +20,34 @@ QStringList exportHeader()
         QStringLiteral("Minuti giorno")};
 }
 
-QByteArray exportCsv(const QList<ExportRow> &rows)
+Outcome writeHoursCsv(Archive &archive, CsvWriter &csv, qsizetype *rows, Progress *progress)
 {
-    QByteArray csv(kUtf8ByteOrderMark);
-    csv.reserve(csv.size() + (rows.size() + 1) * 160);
-    appendCsvLine(csv, exportHeader());
-    for (const ExportRow &r : rows) {
-        const HoursRecord &d = r.record;
-        appendCsvLine(csv, {d.numMov, d.giorno, d.mese, d.anno, d.oraInizio1, d.oraFine1, d.oraInizio2,
-                            d.oraFine2, d.oraInizio3, d.oraFine3, r.totale1, r.totale2, r.totale3,
-                            r.totaleGiorno, r.totaleProgressivo, r.minutiGiorno});
-    }
-    return csv;
+    csv.line(exportHeader());
+    qsizetype written = 0;
+    bool going = true;
+    // The pass cannot be stopped halfway: once cancelled, the rows left are only read past.
+    const Outcome error = forEachComputedDay(archive, [&](const ComputedDay &day) {
+        if (!going)
+            return;
+        const HoursRecord &d = day.record;
+        for (const QString *text :
+             {&d.numMov, &d.giorno, &d.mese, &d.anno, &d.oraInizio1, &d.oraFine1, &d.oraInizio2, &d.oraFine2,
+              &d.oraInizio3, &d.oraFine3, &day.boxes.totale1, &day.boxes.totale2, &day.boxes.totale3})
+            csv.field(*text);
+        csv.field(day.dayTotal());
+        csv.field(day.runningTotal());
+        if (day.madeDayTotal && std::isfinite(day.dayMinutes))
+            csv.field(minutesText(day.dayMinutes));
+        else
+            csv.field({});
+        csv.endLine();
+        going = goOn(progress, ++written, 0);
+    });
+    if (rows)
+        *rows = written;
+    if (error.failed())
+        return error;
+    return going ? Outcome() : Outcome::cancelledByUser();
 }
 
 } // namespace zelvaro

@@ -257,19 +257,33 @@ int readFailure(QIODevice &err, const QString &path, const Outcome &error)
     return fail(err, readFailureText(path, error));
 }
 
-// Writes `csv` to standard output, or whole to `target` when it is given (never over an archive),
-// then says `done`.
-int writeCsv(const QByteArray &csv, const QString &target, const QString &done, QIODevice &out,
-             QIODevice &err)
+// Writes the CSV of `produce` to standard output as it is made, or to `target` when it is given
+// (which it replaces only once complete, never an archive), then says `done()`. A failure of
+// `produce` is a read failure of `path`.
+int writeCsv(const CsvProducer &produce, const QString &path, const QString &target,
+             const std::function<QString()> &done, QIODevice &out, QIODevice &err)
 {
+    Outcome readError;
+    const auto read = [&](CsvWriter &csv) { return readError = produce(csv); };
     if (target.isEmpty()) {
-        if (out.write(csv) != csv.size())
-            return fail(err, QStringLiteral("impossibile scrivere sullo standard output"));
+        CsvWriter csv([&out](QByteArrayView bytes) {
+            if (out.write(bytes.data(), bytes.size()) == bytes.size())
+                return Outcome();
+            return Outcome::failure(kFileErrorCode,
+                                    QStringLiteral("impossibile scrivere sullo standard output"));
+        });
+        if (read(csv).failed())
+            return readFailure(err, path, readError);
+        if (const Outcome written = csv.finish())
+            return fail(err, written.text);
         return kExitOk;
     }
-    if (const Outcome written = writeCsvFile(target, csv))
+    const Outcome written = writeCsvFile(target, read);
+    if (readError.failed())
+        return readFailure(err, path, readError);
+    if (written.failed())
         return fail(err, lowerFirst(written.text));
-    writeLine(out, done);
+    writeLine(out, done());
     return kExitOk;
 }
 
@@ -279,11 +293,9 @@ int esporta(const QStringList &args, QIODevice &out, QIODevice &err)
     const std::unique_ptr<Archive> archive = openForReading(path, err);
     if (!archive)
         return kExitFailure;
-    QList<ExportRow> rows;
-    if (const Outcome error = collectExportRows(*archive, &rows); error.failed())
-        return readFailure(err, path, error);
-    archive->close();
-    return writeCsv(exportCsv(rows), args.value(1), exportDoneText(rows.size(), args.value(1)), out, err);
+    qsizetype rows = 0;
+    return writeCsv([&](CsvWriter &csv) { return writeHoursCsv(*archive, csv, &rows); }, path, args.value(1),
+                    [&] { return exportDoneText(rows, args.value(1)); }, out, err);
 }
 
 const QString kSettimane = QStringLiteral("--settimane");
@@ -303,10 +315,17 @@ int riepilogo(const QStringList &options, QIODevice &out, QIODevice &err)
     const qsizetype groups = weeks ? summary.weeks.size() : summary.months.size();
     const QString what = weeks ? (groups == 1 ? QStringLiteral(" settimana") : QStringLiteral(" settimane"))
                                : (groups == 1 ? QStringLiteral(" mese") : QStringLiteral(" mesi"));
-    return writeCsv(summaryCsv(summary, weeks ? SummaryRows::Weeks : SummaryRows::Months), args.value(1),
-                    QStringLiteral("Scritto il riepilogo di ") + QString::number(groups) + what +
-                        QStringLiteral(" in ") + quoted(args.value(1)),
-                    out, err);
+    const auto write = [&](CsvWriter &csv) {
+        writeSummaryCsv(summary, weeks ? SummaryRows::Weeks : SummaryRows::Months, csv);
+        return Outcome();
+    };
+    return writeCsv(
+        write, path, args.value(1),
+        [&] {
+            return QStringLiteral("Scritto il riepilogo di ") + QString::number(groups) + what +
+                   QStringLiteral(" in ") + quoted(args.value(1));
+        },
+        out, err);
 }
 
 int verifica(const QStringList &args, QIODevice &out, QIODevice &err)
