@@ -17,6 +17,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace zelvaro {
 
 namespace {
@@ -63,6 +65,35 @@ QStringList dayCells(const Sheet &sheet, const SheetRow &row)
     return cells;
 }
 
+// What ResizeToContents would make of `column`, from the header and the cells that can be the widest
+// (the longest text of each kind of line, each with the indentation the view gives it) instead of
+// every line: a month's sheet or a long archive's tree is sized in a few measures.
+void fitColumn(QAbstractItemView &view, QHeaderView &header, int column,
+               const QList<std::pair<QModelIndex, int>> &widest)
+{
+    int width = header.sectionSizeHint(column);
+    for (const auto &[index, extra] : widest) {
+        if (index.isValid())
+            width = std::max(width, view.sizeHintForIndex(index).width() + extra);
+    }
+    header.resizeSection(column, std::clamp(width, header.minimumSectionSize(), header.maximumSectionSize()));
+}
+
+// The index among `indexes` whose text is the longest (the first of equal ones), or an invalid one.
+QModelIndex longest(const QList<QModelIndex> &indexes)
+{
+    QModelIndex found;
+    qsizetype length = -1;
+    for (const QModelIndex &index : indexes) {
+        const qsizetype size = index.data().toString().size();
+        if (size > length) {
+            length = size;
+            found = index;
+        }
+    }
+    return found;
+}
+
 } // namespace
 
 PrintDocument timesheetDocument(const SheetKey &key)
@@ -88,7 +119,6 @@ RiepilogoWindow::RiepilogoWindow(Archive &archive, const Services &services, Lin
     m_tvwPERIODI->setHeaderLabels({QStringLiteral("Periodo"), QStringLiteral("Giorni"), QStringLiteral("Ore"),
                                    QStringLiteral("Ore decimali")});
     m_tvwPERIODI->setUniformRowHeights(true);
-    m_tvwPERIODI->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
     m_lblPERIODO = new QLabel(this);
     m_lblPERIODO->setObjectName(QStringLiteral("lblPERIODO"));
@@ -161,14 +191,15 @@ QSize RiepilogoWindow::sizeHint() const
 void RiepilogoWindow::reload()
 {
     m_services.pointer->setBusy(true);
-    HoursSummary summary;
-    const Outcome error = summarizeArchive(m_archive, &summary);
+    SummarySheets sheets;
+    const Outcome error = SummarySheets::read(m_archive, &sheets);
     m_services.pointer->setBusy(false);
     if (error.failed()) {
         report(error);
         return;
     }
-    fillTree(summary);
+    m_sheets = std::move(sheets);
+    fillTree(m_sheets.summary());
 }
 
 void RiepilogoWindow::fillTree(const HoursSummary &summary)
@@ -180,13 +211,14 @@ void RiepilogoWindow::fillTree(const HoursSummary &summary)
     {
         const QSignalBlocker blocker(m_tvwPERIODI);
         m_tvwPERIODI->clear();
+        // Built apart and handed to the tree at once: one insertion, not one per line.
+        QList<QTreeWidgetItem *> top;
         QTreeWidgetItem *year = nullptr;
         qsizetype yearIndex = 0;
         for (const MonthTotals &m : summary.months) {
             if (!year || year->data(0, kYearRole).toInt() != m.year) {
                 year = periodItem(QString::number(m.year), summary.years.at(yearIndex++).totals, m.year, -1);
-                m_tvwPERIODI->addTopLevelItem(year);
-                year->setExpanded(true);
+                top.append(year);
             }
             latest = periodItem(monthName(m.month), m.totals, m.year, m.month);
             year->addChild(latest);
@@ -196,12 +228,18 @@ void RiepilogoWindow::fillTree(const HoursSummary &summary)
         if (summary.invalidDates.records > 0) {
             QTreeWidgetItem *invalid =
                 periodItem(QStringLiteral("Data non valida"), summary.invalidDates, 0, 0);
-            m_tvwPERIODI->addTopLevelItem(invalid);
+            top.append(invalid);
             if (wanted && wanted->invalidDates())
                 kept = invalid;
             if (!latest)
                 latest = invalid;
         }
+        m_tvwPERIODI->addTopLevelItems(top);
+        for (QTreeWidgetItem *item : std::as_const(top)) {
+            if (item->childCount() > 0)
+                item->setExpanded(true);
+        }
+        fitTreeColumns(top);
     }
     QTreeWidgetItem *chosen = kept ? kept : latest;
     if (!chosen) {
@@ -220,15 +258,7 @@ void RiepilogoWindow::choose(QTreeWidgetItem *item)
         clearSheet();
         return;
     }
-    m_services.pointer->setBusy(true);
-    Sheet sheet;
-    const Outcome error = collectSheet(m_archive, *key, &sheet);
-    m_services.pointer->setBusy(false);
-    if (error.failed()) {
-        report(error);
-        return;
-    }
-    m_sheet = std::move(sheet);
+    m_sheet = m_sheets.sheet(*key);
 
     const PeriodTotals &total = m_sheet->rows.constLast().totals;
     QString caption = sheetPeriodName(*key) + QStringLiteral(" - Giorni: ") + QString::number(total.days) +
@@ -246,8 +276,7 @@ void RiepilogoWindow::choose(QTreeWidgetItem *item)
         const bool day = row.kind == SheetRow::Kind::Day;
         const QStringList cells = dayCells(*m_sheet, row);
         for (int c = 0; c < kDayColumns; ++c) {
-            // A subtotal's name is put in once the columns fit the records: it spans the day and
-            // the six times.
+            // A subtotal's name spans the day and the six times: it does not size the day's column.
             auto *cell = new QTableWidgetItem(day || c != 1 ? cells.at(c) : QString());
             if (c != 1)
                 cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -259,7 +288,7 @@ void RiepilogoWindow::choose(QTreeWidgetItem *item)
             m_grdGIORNI->setItem(r, c, cell);
         }
     }
-    m_grdGIORNI->resizeColumnsToContents();
+    fitGridColumns();
     for (int r = 0; r < m_grdGIORNI->rowCount(); ++r) {
         if (m_sheet->rows.at(r).kind == SheetRow::Kind::Day)
             continue;
@@ -267,6 +296,37 @@ void RiepilogoWindow::choose(QTreeWidgetItem *item)
         m_grdGIORNI->item(r, 1)->setText(m_sheet->rows.at(r).label);
     }
     m_cmdSTAMPA_FOGLIO->setEnabled(!key->invalidDates());
+}
+
+void RiepilogoWindow::fitTreeColumns(const QList<QTreeWidgetItem *> &top)
+{
+    QTreeWidget &tree = *m_tvwPERIODI;
+    const int indent = tree.rootIsDecorated() ? tree.indentation() : 0;
+    for (int column = 0; column < tree.columnCount(); ++column) {
+        QList<QModelIndex> years, months;
+        for (const QTreeWidgetItem *year : top) {
+            years.append(tree.indexFromItem(year, column));
+            for (int child = 0; child < year->childCount(); ++child)
+                months.append(tree.indexFromItem(year->child(child), column));
+        }
+        const int first = column == 0 ? indent : 0; // the tree's indentation is in its first column
+        fitColumn(tree, *tree.header(), column, {{longest(years), first}, {longest(months), 2 * first}});
+    }
+}
+
+void RiepilogoWindow::fitGridColumns()
+{
+    QTableWidget &grid = *m_grdGIORNI;
+    const int gridLine = grid.showGrid() ? 1 : 0;
+    for (int column = 0; column < kDayColumns; ++column) {
+        // The subtotals are bold: their longest text is measured apart.
+        QList<QModelIndex> days, totals;
+        for (int row = 0; row < grid.rowCount(); ++row)
+            (m_sheet->rows.at(row).kind == SheetRow::Kind::Day ? days : totals)
+                .append(grid.model()->index(row, column));
+        fitColumn(grid, *grid.horizontalHeader(), column,
+                  {{longest(days), gridLine}, {longest(totals), gridLine}});
+    }
 }
 
 void RiepilogoWindow::clearSheet()
@@ -328,7 +388,10 @@ void RiepilogoWindow::cmdESPORTA_CSV_Click()
         error = summarizeArchive(m_archive, &summary, progress.get());
     }
     if (!error.failed())
-        error = writeCsvFile(path, summaryCsv(summary, SummaryRows::Months));
+        error = writeCsvFile(path, [&summary](CsvWriter &csv) {
+            writeSummaryCsv(summary, SummaryRows::Months, csv);
+            return Outcome();
+        });
     m_services.pointer->setBusy(false);
     if (error.cancelled())
         return;
