@@ -40,6 +40,40 @@ QRectF printableRect(const QPagedPaintDevice &device)
     return device.pageLayout().paintRectPixels(device.logicalDpiX());
 }
 
+bool printableAscii(const QString &line)
+{
+    return std::all_of(line.cbegin(), line.cend(), [](QChar c) { return c >= u' ' && c <= u'~'; });
+}
+
+// The width of the widest of `lines` in `metrics`, and in `index` the first line that has it. In a
+// font where every printable ASCII character has the same advance, such a line is no wider than a
+// longer one already measured: only the lines longer than every one before them are measured,
+// besides those with other characters.
+qreal widestLine(const QStringList &lines, const QFontMetricsF &metrics, qsizetype *index)
+{
+    const qreal pitch = metrics.horizontalAdvance(QLatin1Char(' '));
+    bool fixedAscii = true;
+    for (char16_t c = u'!'; c <= u'~' && fixedAscii; ++c)
+        fixedAscii = metrics.horizontalAdvance(QChar(c)) == pitch;
+    qreal widest = 0;
+    qsizetype longestAscii = -1;
+    *index = 0;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString &line = lines.at(i);
+        if (fixedAscii && printableAscii(line)) {
+            if (line.size() <= longestAscii)
+                continue;
+            longestAscii = line.size();
+        }
+        const qreal w = metrics.horizontalAdvance(line);
+        if (w > widest) {
+            widest = w;
+            *index = i;
+        }
+    }
+    return widest;
+}
+
 } // namespace
 
 QtLinePrinter::QtLinePrinter(QString pdfFolder, Now now)
@@ -153,25 +187,9 @@ bool QtLinePrinter::render(const QStringList &lines, const QString &title, const
     device.setPageLayout(QPageLayout(page, QPageLayout::Portrait,
                                      QMarginsF(kPdfMarginMm, kPdfMarginMm, kPdfMarginMm, kPdfMarginMm),
                                      QPageLayout::Millimeter));
-    // Orientation and size are chosen on the widest line before the first page is drawn. Measuring
-    // takes about a fifth of the time: no line is laid out yet, but the user may cancel.
-    const qint64 total = lines.size();
+    // Orientation and size are chosen on the widest line before the first page is drawn.
     qsizetype widestIndex = 0;
-    qreal widest = 0;
-    {
-        const QFontMetricsF metrics(listFont(kPortraitLimitPt), &device);
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            if (!goOn(progress, 0, total)) {
-                m_cancelled = true;
-                return false;
-            }
-            const qreal w = metrics.horizontalAdvance(lines.at(i));
-            if (w > widest) {
-                widest = w;
-                widestIndex = i;
-            }
-        }
-    }
+    const qreal widest = widestLine(lines, QFontMetricsF(listFont(kPortraitLimitPt), &device), &widestIndex);
     const bool landscape = widest > printableRect(device).width();
     if (landscape)
         device.setPageOrientation(QPageLayout::Landscape);
@@ -188,6 +206,7 @@ bool QtLinePrinter::render(const QStringList &lines, const QString &title, const
         font.setPointSizeF(size);
     }
 
+    const qint64 total = lines.size();
     const QFontMetricsF metrics(font, &device);
     const qreal toPoints = 72.0 / device.logicalDpiX();
     m_layout.landscape = landscape;
