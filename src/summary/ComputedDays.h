@@ -14,7 +14,7 @@ class Archive;
 // point into buffers that the pass reuses from row to row: copy what must outlive the call.
 struct ComputedDay
 {
-    const HoursRecord &record; // its field texts
+    const HoursRecord &record; // its field texts, without the note
     // Its six times, its three period durations (empty for an incomplete period), its own day total
     // (empty when it makes none) and the running total after it (empty before the first total).
     const BoxTexts &boxes;
