@@ -336,13 +336,19 @@ Outcome Archive::create(const QString &path)
 
 Outcome Archive::forEachListed(const std::function<void(const HoursRecord &)> &row, ListedNote note)
 {
+    HoursRecord record;
+    return forEachListed(record, row, note);
+}
+
+Outcome Archive::forEachListed(HoursRecord &record, const std::function<void(const HoursRecord &)> &row,
+                               ListedNote note)
+{
     if (!m_connection)
         return closedError();
     SqliteStatement statement(*m_connection, kListQuery);
     if (statement.prepareResult() != SQLITE_OK)
         return m_connection->failure(statement.prepareResult());
     sqlite3_stmt *const raw = statement.get();
-    HoursRecord record;
     const auto fields = fieldsOf(record);
     int rc;
     const int columns = note == ListedNote::Read ? kColumnCount : kColumnCount - 1;

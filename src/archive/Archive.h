@@ -73,6 +73,9 @@ public:
     // The record passed is reused from row to row; with ListedNote::Skipped its note is empty.
     Outcome forEachListed(const std::function<void(const HoursRecord &)> &row,
                           ListedNote note = ListedNote::Read);
+    // The same pass read into `record`, which holds the last record read when it returns.
+    Outcome forEachListed(HoursRecord &record, const std::function<void(const HoursRecord &)> &row,
+                          ListedNote note = ListedNote::Read);
 
     // The highest NUM_MOV above 0, or nullopt when there is none (CERCA_ULT_MOV).
     Outcome lastNumber(std::optional<qint64> *number);

@@ -7,6 +7,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace zelvaro {
 
 namespace {
@@ -22,63 +24,87 @@ bool beginsLikeFormula(QStringView text)
            first == u'\r';
 }
 
-// The field as csvField's rules make it, for any text.
-void appendAnyField(QByteArray &csv, QStringView text)
+// The bytes of a field that needs more than its characters: any text at all.
+QByteArray anyField(QStringView text)
 {
     // A spreadsheet evaluates a cell that begins like a formula: an apostrophe keeps it text.
     static const QRegularExpression plainNumber(QStringLiteral("^[+-]?[0-9]+([.,][0-9]+)?$"));
     const bool formulaLike = beginsLikeFormula(text) && !plainNumber.match(text.toString()).hasMatch();
     QByteArray bytes = formulaLike ? "'" + text.toUtf8() : text.toUtf8();
-    if (!bytes.contains(';') && !bytes.contains('"') && !bytes.contains('\r') && !bytes.contains('\n')) {
-        csv += bytes;
-        return;
-    }
+    if (!bytes.contains(';') && !bytes.contains('"') && !bytes.contains('\r') && !bytes.contains('\n'))
+        return bytes;
     bytes.replace('"', "\"\"");
-    csv += '"' + bytes + '"';
+    return '"' + bytes + '"';
 }
 
 } // namespace
 
-void appendCsvField(QByteArray &csv, QStringView text)
+CsvWriter::CsvWriter(Sink sink) : m_sink(std::move(sink)), m_buffer(new char[kBufferBytes])
 {
-    // Nearly every field is ASCII with nothing to quote: its characters are its bytes.
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u >= 0x80 || u == u';' || u == u'"' || u == u'\r' || u == u'\n')
-            return appendAnyField(csv, text);
-    }
-    if (beginsLikeFormula(text))
-        return appendAnyField(csv, text);
-    const qsizetype start = csv.size();
-    csv.resize(start + text.size());
-    char *out = csv.data() + start;
-    for (const QChar c : text)
-        *out++ = char(c.unicode());
+    put(kUtf8ByteOrderMark);
 }
 
-CsvWriter::CsvWriter(Sink sink) : m_sink(std::move(sink))
+CsvWriter::~CsvWriter()
 {
-    m_buffer.reserve(kBufferBytes + 4096);
-    m_buffer += kUtf8ByteOrderMark;
+    delete[] m_buffer;
+}
+
+void CsvWriter::flush()
+{
+    if (!m_error.failed() && m_used > 0)
+        m_error = m_sink(QByteArrayView(m_buffer, m_used));
+    m_used = 0;
+}
+
+void CsvWriter::put(QByteArrayView bytes)
+{
+    while (!bytes.isEmpty()) {
+        if (m_used == kBufferBytes)
+            flush();
+        const qsizetype n = std::min(bytes.size(), kBufferBytes - m_used);
+        std::copy_n(bytes.data(), n, m_buffer + m_used);
+        m_used += n;
+        bytes = bytes.sliced(n);
+    }
 }
 
 void CsvWriter::field(QStringView text)
 {
+    // Nearly every field is ASCII with nothing to quote: its characters are its bytes.
+    const qsizetype size = text.size();
+    if (size < kBufferBytes && !beginsLikeFormula(text)) {
+        if (m_used + 1 + size > kBufferBytes)
+            flush();
+        char *out = m_buffer + m_used;
+        if (m_fieldWritten)
+            *out++ = ';';
+        const char16_t *in = text.utf16();
+        qsizetype i = 0;
+        for (; i < size; ++i) {
+            const char16_t c = in[i];
+            if (c >= 0x80 || c == u';' || c == u'"' || c == u'\r' || c == u'\n')
+                break;
+            out[i] = char(c);
+        }
+        if (i == size) {
+            m_used = out + size - m_buffer;
+            m_fieldWritten = true;
+            return;
+        }
+    }
     if (m_fieldWritten)
-        m_buffer += ';';
+        put(";");
     m_fieldWritten = true;
-    appendCsvField(m_buffer, text);
+    put(anyField(text));
 }
 
 void CsvWriter::endLine()
 {
-    m_buffer += "\r\n";
+    if (m_used + 2 > kBufferBytes)
+        flush();
+    m_buffer[m_used++] = '\r';
+    m_buffer[m_used++] = '\n';
     m_fieldWritten = false;
-    if (m_buffer.size() < kBufferBytes)
-        return;
-    if (!m_error.failed())
-        m_error = m_sink(m_buffer);
-    m_buffer.resize(0); // keeps its capacity
 }
 
 void CsvWriter::line(const QStringList &fields)
@@ -90,9 +116,7 @@ void CsvWriter::line(const QStringList &fields)
 
 Outcome CsvWriter::finish()
 {
-    if (!m_error.failed() && !m_buffer.isEmpty())
-        m_error = m_sink(m_buffer);
-    m_buffer.resize(0);
+    flush();
     return m_error;
 }
 

@@ -18,13 +18,11 @@ namespace zelvaro {
 // The byte-order mark that tells a spreadsheet the file is UTF-8.
 inline constexpr char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
 
-// Appends one field (RFC 4180) to `csv`: quoted when it holds ';', '"', CR or LF, a quote inside
-// doubled. A text that begins with '=', '+', '-', '@', tab or CR and is not a plain number ("-15",
-// "+3", "1,5") gets an apostrophe in front, so that a spreadsheet shows it as text.
-void appendCsvField(QByteArray &csv, QStringView text);
-
-// Writes a CSV a line at a time through a buffer of about 64 KiB, so that a file of any length takes
-// that much memory: the byte-order mark first, then the lines as they are given.
+// Writes a CSV a line at a time through a buffer of 64 KiB, so that a file of any length takes that
+// much memory: the byte-order mark first, then the lines as they are given. Each field follows RFC
+// 4180: quoted when it holds ';', '"', CR or LF, a quote inside doubled. A text that begins with '=',
+// '+', '-', '@', tab or CR and is not a plain number ("-15", "+3", "1,5") gets an apostrophe in
+// front, so that a spreadsheet shows it as text.
 class CsvWriter
 {
 public:
@@ -33,6 +31,7 @@ public:
     using Sink = std::function<Outcome(QByteArrayView bytes)>;
 
     explicit CsvWriter(Sink sink);
+    ~CsvWriter();
     CsvWriter(const CsvWriter &) = delete;
     CsvWriter &operator=(const CsvWriter &) = delete;
 
@@ -46,8 +45,12 @@ public:
     Outcome finish();
 
 private:
+    void put(QByteArrayView bytes);
+    void flush();
+
     Sink m_sink;
-    QByteArray m_buffer;
+    char *m_buffer;
+    qsizetype m_used = 0;
     Outcome m_error;
     bool m_fieldWritten = false;
 };

@@ -6,8 +6,40 @@
 #include "Progress.h"
 
 #include <cmath>
+#include <iterator>
 
 namespace zelvaro {
+
+namespace {
+
+// minutesText() of every day, the usual whole figures written without a string of their own.
+class MinutesText
+{
+public:
+    QStringView text(double minutes)
+    {
+        if (!(minutes >= -1e15 && minutes <= 1e15) || double(static_cast<qint64>(minutes)) != minutes) {
+            m_other = minutesText(minutes);
+            return m_other;
+        }
+        const qint64 whole = static_cast<qint64>(minutes);
+        quint64 magnitude = whole < 0 ? 0 - quint64(whole) : quint64(whole);
+        char16_t *first = std::end(m_digits);
+        do {
+            *--first = char16_t(u'0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+        if (whole < 0)
+            *--first = u'-';
+        return QStringView(first, std::end(m_digits));
+    }
+
+private:
+    char16_t m_digits[24];
+    QString m_other;
+};
+
+} // namespace
 
 QStringList exportHeader()
 {
@@ -25,6 +57,7 @@ Outcome writeHoursCsv(Archive &archive, CsvWriter &csv, qsizetype *rows, Progres
     csv.line(exportHeader());
     qsizetype written = 0;
     bool going = true;
+    MinutesText minutes;
     // The pass cannot be stopped halfway: once cancelled, the rows left are only read past.
     const Outcome error = forEachComputedDay(archive, [&](const ComputedDay &day) {
         if (!going)
@@ -37,7 +70,7 @@ Outcome writeHoursCsv(Archive &archive, CsvWriter &csv, qsizetype *rows, Progres
         csv.field(day.dayTotal());
         csv.field(day.runningTotal());
         if (day.madeDayTotal && std::isfinite(day.dayMinutes))
-            csv.field(minutesText(day.dayMinutes));
+            csv.field(minutes.text(day.dayMinutes));
         else
             csv.field({});
         csv.endLine();

@@ -33,7 +33,7 @@ HoursMinutes readBack(const QString &text, double hours, double minutes)
 // Writes the duration of one period into `box`, or empties it when the start or the end is not
 // given; `read` receives what readDuration reads back from the box. Returns whether the period is
 // complete.
-bool computePeriod(const QString &start, const QString &end, QString &box, HoursMinutes &read)
+bool computePeriod(QStringView start, QStringView end, QString &box, HoursMinutes &read)
 {
     const double s = leadingNumber(start);
     const double e = leadingNumber(end);
@@ -64,11 +64,18 @@ bool computePeriod(const QString &start, const QString &end, QString &box, Hours
 
 bool CALCOLA_ORE(BoxTexts &boxes, WeekAccumulators &week, HoursMinutes *dayTotal)
 {
+    return CALCOLA_ORE(TimeEntries{boxes.oraInizio1, boxes.oraFine1, boxes.oraInizio2, boxes.oraFine2,
+                                   boxes.oraInizio3, boxes.oraFine3},
+                       boxes, week, dayTotal);
+}
+
+bool CALCOLA_ORE(const TimeEntries &times, BoxTexts &boxes, WeekAccumulators &week, HoursMinutes *dayTotal)
+{
     // The day total is made from the period texts as read back, an emptied one counting as 0.
     HoursMinutes p1, p2, p3;
-    const bool period1Complete = computePeriod(boxes.oraInizio1, boxes.oraFine1, boxes.totale1, p1);
-    computePeriod(boxes.oraInizio2, boxes.oraFine2, boxes.totale2, p2);
-    computePeriod(boxes.oraInizio3, boxes.oraFine3, boxes.totale3, p3);
+    const bool period1Complete = computePeriod(times.oraInizio1, times.oraFine1, boxes.totale1, p1);
+    computePeriod(times.oraInizio2, times.oraFine2, boxes.totale2, p2);
+    computePeriod(times.oraInizio3, times.oraFine3, boxes.totale3, p3);
     // A complete period 1 shorter than one hour ("0 h / 45 Min.") still makes a day: its duration
     // text reads as 0 hours, but the short morning was worked and belongs in the totals.
     if (!period1Complete)

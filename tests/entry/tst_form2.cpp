@@ -4,6 +4,7 @@
 #include "Fakes.h"
 #include "Form2.h"
 #include "MovementLine.h"
+#include "MovementListModel.h"
 #include "RecordKey.h"
 #include "TempArchive.h"
 #include "WindowDriver.h"
@@ -502,6 +503,10 @@ private slots:
         QTest::newRow("times longer than ten keep their last ten")
             << u"6|1|1|2000|0123456789AB|12345678901|1234567890|||zzzzzzzzzzzz8.30"_s << u"6         "_s
             << u"01/01/2000"_s << u"23456789AB|2345678901|1234567890|||zzzzzz8.30"_s;
+        QTest::newRow("Latin-1 letters")
+            << u"7|1|1|2000|è8|||||ÿ"_s << u"7         "_s << u"01/01/2000"_s << u"è8|||||ÿ"_s;
+        QTest::newRow("characters beyond Latin-1")
+            << u"8|1|1|2000|8€||||||"_s << u"8         "_s << u"01/01/2000"_s << u"8€|||||"_s;
     }
 
     void columns()
@@ -511,8 +516,13 @@ private slots:
         QFETCH(QString, date);
         QFETCH(QString, times);
         const QStringList f = fields.split(u'|');
-        const QString line = movementLine(
-            HoursRecord{f[0], f[3], f[2], f[1], f[4], f[5], f[6], f[7], f[8], f[9], u"never shown"_s});
+        // As the list keeps it, between two other lines.
+        const HoursRecord record{
+            f[0], f[3], f[2], f[1], f[4], f[5], f[6], f[7], f[8], f[9], u"never shown"_s};
+        MovementRows rows;
+        for (const HoursRecord &r : {HoursRecord{u"1"_s}, record, HoursRecord{u"2"_s}})
+            rows.append(r, 0);
+        const QString line = rows.line(1);
         QCOMPARE(line.size(), kMovementLineLength);
         QCOMPARE(line.left(11), number + u' ');
         QCOMPARE(line.mid(11, 10), date);

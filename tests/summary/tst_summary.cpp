@@ -1,10 +1,13 @@
 #include "CsvFile.h"
+#include "Files.h"
 #include "HoursExport.h"
 #include "HoursSummary.h"
 #include "SummaryCsv.h"
+#include "SummarySheets.h"
 #include "TempArchive.h"
 
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace zelvaro;
@@ -129,6 +132,82 @@ private slots:
             QCOMPARE(summary.total.minutes, exported);
             QCOMPARE(summary.total.incomplete, incomplete);
         }
+    }
+
+    // Every month's sheet comes from one read, laid out after the archive is closed: the first and
+    // the last day of a month belong to it alone, dates in order, one date's records by number.
+    void sheetsFromOneRead_data()
+    {
+        QTest::addColumn<int>("year");
+        QTest::addColumn<int>("month");
+        QTest::addColumn<QStringList>("rows"); // label|number|minutes
+        QTest::newRow("February from the 1st to the 28th")
+            << 2026 << 2
+            << QStringList{"dom 01/02/2026|3|120", "dom 01/02/2026|5|60",       "Settimana 5 del 2026||180",
+                           "sab 28/02/2026|1|240", "Settimana 9 del 2026||240", "Totale febbraio 2026||420"};
+        QTest::newRow("March 1st") << 2026 << 3
+                                   << QStringList{"dom 01/03/2026|2|60", "Settimana 9 del 2026||60",
+                                                  "Totale marzo 2026||60"};
+        QTest::newRow("a month without records") << 2026 << 4 << QStringList{"Totale aprile 2026||0"};
+        QTest::newRow("no valid date, in number order")
+            << 0 << 0 << QStringList{"30/2/2026|6|60", "x/2/2026|7|60", "Totale Data non valida||120"};
+    }
+
+    void sheetsFromOneRead()
+    {
+        QFETCH(int, year);
+        QFETCH(int, month);
+        QFETCH(QStringList, rows);
+        TempArchive temp;
+        temp.insert(1, "28", "2", "2026", {"8", "12"});
+        temp.insert(2, "1", "3", "2026", {"8", "9"});
+        temp.insert(3, "1", "2", "2026", {"8", "10"});
+        temp.insert(4, "31", "1", "2026", {"8", "11"});
+        temp.insert(5, "1", "2", "2026", {"14", "15"});
+        temp.insert(6, "30", "2", "2026", {"8", "9"});
+        temp.insert(7, "x", "2", "2026", {"8", "9"});
+        Outcome error;
+        const auto archive = Archive::open(temp.path(), &error);
+        SummarySheets sheets;
+        QVERIFY(archive && !SummarySheets::read(*archive, &sheets));
+        archive->close();
+        QCOMPARE(sheets.summary().total.records, 7);
+        const Sheet sheet = sheets.sheet({year, month});
+        QStringList shown;
+        for (const SheetRow &row : sheet.rows)
+            shown << row.label + u'|' +
+                         (row.kind == SheetRow::Kind::Day ? sheet.records.at(row.record).record.numMov
+                                                          : QString()) +
+                         u'|' + QString::number(row.totals.minutes);
+        QCOMPARE(shown, rows);
+    }
+
+    // A CSV longer than the writer's buffer arrives whole and in order; one whose making fails leaves
+    // the file that was there, and nothing beside it.
+    void csvFile_data()
+    {
+        QTest::addColumn<bool>("fails");
+        QTest::newRow("five thousand lines") << false;
+        QTest::newRow("making it fails") << true;
+    }
+
+    void csvFile()
+    {
+        QFETCH(bool, fails);
+        QTemporaryDir folder;
+        const QString path = folder.filePath("ore.csv");
+        QVERIFY(writeBytes(path, "vecchio"));
+        QByteArray expected(kUtf8ByteOrderMark);
+        for (int i = 1; i <= 5000; ++i)
+            expected += "riga " + QByteArray::number(i) + ";\"a;b\"\r\n";
+        const Outcome written = writeCsvFile(path, [&](CsvWriter &csv) {
+            for (int i = 1; i <= 5000; ++i)
+                csv.line({"riga " + QString::number(i), "a;b"});
+            return fails ? Outcome::cancelledByUser() : Outcome();
+        });
+        QCOMPARE(written.cancelled(), fails);
+        QCOMPARE(readBytes(path), fails ? QByteArray("vecchio") : expected);
+        QCOMPARE(folderEntries(folder.path()), QStringList{"ore.csv"});
     }
 };
 
