@@ -23,8 +23,9 @@ Outcome forEachComputedDay(Archive &archive, BoxTexts &boxes, WeekAccumulators &
             } else {
                 // CALCOLA_ORE leaves the day total of an earlier record there: this day has none.
                 boxes.totaleGenerale.truncate(0);
+                total = {};
             }
-            day(ComputedDay{r, boxes, made, minutes});
+            day(ComputedDay{r, boxes, made, minutes, total});
         },
         Archive::ListedNote::Skipped);
     setTimes(boxes, record.oraInizio1, record.oraFine1, record.oraInizio2, record.oraFine2, record.oraInizio3,

@@ -19,8 +19,9 @@ struct ComputedDay
     // makes none) and the running total after it (empty before the first total). The six times are
     // the record's: those of the boxes are set only once the pass is over.
     const BoxTexts &boxes;
-    bool madeDayTotal; // period 1 complete: the day has a total and added it to the running total
-    double dayMinutes; // the day total as hours * 60 + minutes (negative stays negative); 0 without one
+    bool madeDayTotal;  // period 1 complete: the day has a total and added it to the running total
+    double dayMinutes;  // the day total as hours * 60 + minutes (negative stays negative); 0 without one
+    HoursMinutes total; // the day total's hours and minutes, whose text dayTotal() is; 0, 0 without one
 
     const QString &dayTotal() const { return boxes.totaleGenerale; }
     const QString &runningTotal() const { return boxes.totaleGenSettimana; }

@@ -2,9 +2,12 @@
 
 #include "HoursSummary.h"
 #include "Outcome.h"
+#include "TimeValues.h"
 #include "Timesheet.h"
 
-#include <QString>
+#include <QByteArray>
+#include <QList>
+#include <QStringList>
 
 #include <limits>
 #include <vector>
@@ -34,19 +37,20 @@ public:
 private:
     struct Entry
     {
-        qint64 julianDay; // kUndated for a record without a valid date
-        qsizetype texts;  // where its texts begin in m_texts
-        double minutes;
+        qsizetype texts; // where its texts begin in m_latin1, or -1 - its index in m_wide
+        HoursMinutes total;
+        qint32 julianDay; // of a year from 1000 to 9999; kUndated for a record without a valid date
         bool complete;
     };
-    static constexpr qint64 kUndated = std::numeric_limits<qint64>::max();
+    static constexpr qint32 kUndated = std::numeric_limits<qint32>::max();
 
     HoursSummary m_summary;
     std::vector<Entry> m_entries; // in date order, the records of one date (and the undated ones)
                                   // in number order
-    // Each record's number, year, month, day, six times and day total, each text preceded by its
-    // length in two UTF-16 units.
-    QString m_texts;
+    // Each record's number, year, month, day and six times, each text as its length in one byte and
+    // its Latin-1 characters; a record with a longer text or other characters in m_wide.
+    QByteArray m_latin1;
+    QList<QStringList> m_wide;
 };
 
 } // namespace zelvaro

@@ -27,10 +27,26 @@ constexpr int kYearRole = Qt::UserRole;
 constexpr int kMonthRole = Qt::UserRole + 1; // -1 on a year's line, 0 on "Data non valida"
 constexpr int kDayColumns = 10;
 
-QTreeWidgetItem *periodItem(const QString &name, const PeriodTotals &t, int year, int month)
+constexpr int kPeriodColumns = 4;
+
+// The line of each column with the longest text, among the lines of one level of the tree.
+struct LongestTexts
 {
-    auto *item = new QTreeWidgetItem(
-        QStringList{name, QString::number(t.days), hoursText(t.minutes), decimalHoursText(t.minutes)});
+    QTreeWidgetItem *items[kPeriodColumns] = {};
+    qsizetype lengths[kPeriodColumns] = {-1, -1, -1, -1};
+};
+
+QTreeWidgetItem *periodItem(const QString &name, const PeriodTotals &t, int year, int month,
+                            LongestTexts &longest)
+{
+    const QStringList texts{name, QString::number(t.days), hoursText(t.minutes), decimalHoursText(t.minutes)};
+    auto *item = new QTreeWidgetItem(texts);
+    for (int column = 0; column < kPeriodColumns; ++column) {
+        if (texts.at(column).size() > longest.lengths[column]) {
+            longest.lengths[column] = texts.at(column).size();
+            longest.items[column] = item;
+        }
+    }
     item->setData(0, kYearRole, year);
     item->setData(0, kMonthRole, month);
     for (int column = 1; column < 4; ++column)
@@ -92,6 +108,20 @@ QModelIndex longest(const QList<QModelIndex> &indexes)
         }
     }
     return found;
+}
+
+// The tree's columns fitted to the longest texts of its years and of its months.
+void fitTreeColumns(QTreeWidget &tree, const LongestTexts &years, const LongestTexts &months)
+{
+    const int indent = tree.rootIsDecorated() ? tree.indentation() : 0;
+    for (int column = 0; column < kPeriodColumns; ++column) {
+        const int first = column == 0 ? indent : 0; // the tree's indentation is in its first column
+        const auto index = [&](QTreeWidgetItem *item) {
+            return item ? tree.indexFromItem(item, column) : QModelIndex();
+        };
+        fitColumn(tree, *tree.header(), column,
+                  {{index(years.items[column]), first}, {index(months.items[column]), 2 * first}});
+    }
 }
 
 } // namespace
@@ -213,21 +243,23 @@ void RiepilogoWindow::fillTree(const HoursSummary &summary)
         m_tvwPERIODI->clear();
         // Built apart and handed to the tree at once: one insertion, not one per line.
         QList<QTreeWidgetItem *> top;
+        LongestTexts longestYears, longestMonths;
         QTreeWidgetItem *year = nullptr;
         qsizetype yearIndex = 0;
         for (const MonthTotals &m : summary.months) {
             if (!year || year->data(0, kYearRole).toInt() != m.year) {
-                year = periodItem(QString::number(m.year), summary.years.at(yearIndex++).totals, m.year, -1);
+                year = periodItem(QString::number(m.year), summary.years.at(yearIndex++).totals, m.year, -1,
+                                  longestYears);
                 top.append(year);
             }
-            latest = periodItem(monthName(m.month), m.totals, m.year, m.month);
+            latest = periodItem(monthName(m.month), m.totals, m.year, m.month, longestMonths);
             year->addChild(latest);
             if (wanted == SheetKey{m.year, m.month})
                 kept = latest;
         }
         if (summary.invalidDates.records > 0) {
             QTreeWidgetItem *invalid =
-                periodItem(QStringLiteral("Data non valida"), summary.invalidDates, 0, 0);
+                periodItem(QStringLiteral("Data non valida"), summary.invalidDates, 0, 0, longestYears);
             top.append(invalid);
             if (wanted && wanted->invalidDates())
                 kept = invalid;
@@ -239,7 +271,7 @@ void RiepilogoWindow::fillTree(const HoursSummary &summary)
             if (item->childCount() > 0)
                 item->setExpanded(true);
         }
-        fitTreeColumns(top);
+        fitTreeColumns(*m_tvwPERIODI, longestYears, longestMonths);
     }
     QTreeWidgetItem *chosen = kept ? kept : latest;
     if (!chosen) {
@@ -296,22 +328,6 @@ void RiepilogoWindow::choose(QTreeWidgetItem *item)
         m_grdGIORNI->item(r, 1)->setText(m_sheet->rows.at(r).label);
     }
     m_cmdSTAMPA_FOGLIO->setEnabled(!key->invalidDates());
-}
-
-void RiepilogoWindow::fitTreeColumns(const QList<QTreeWidgetItem *> &top)
-{
-    QTreeWidget &tree = *m_tvwPERIODI;
-    const int indent = tree.rootIsDecorated() ? tree.indentation() : 0;
-    for (int column = 0; column < tree.columnCount(); ++column) {
-        QList<QModelIndex> years, months;
-        for (const QTreeWidgetItem *year : top) {
-            years.append(tree.indexFromItem(year, column));
-            for (int child = 0; child < year->childCount(); ++child)
-                months.append(tree.indexFromItem(year->child(child), column));
-        }
-        const int first = column == 0 ? indent : 0; // the tree's indentation is in its first column
-        fitColumn(tree, *tree.header(), column, {{longest(years), first}, {longest(months), 2 * first}});
-    }
 }
 
 void RiepilogoWindow::fitGridColumns()

@@ -43,7 +43,6 @@ public:
 private:
     void fillTree(const HoursSummary &summary);
     // Column widths from the longest texts, not from every line.
-    void fitTreeColumns(const QList<QTreeWidgetItem *> &top);
     void fitGridColumns();
     void choose(QTreeWidgetItem *item);
     bool showSheet(const SheetKey &key);
