@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QTest>
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -519,9 +520,11 @@ private slots:
         // As the list keeps it, between two other lines.
         const HoursRecord record{
             f[0], f[3], f[2], f[1], f[4], f[5], f[6], f[7], f[8], f[9], u"never shown"_s};
+        HoursRecord other;
+        other.numMov = u"1"_s;
         MovementRows rows;
-        for (const HoursRecord &r : {HoursRecord{u"1"_s}, record, HoursRecord{u"2"_s}})
-            rows.append(r, 0);
+        for (const HoursRecord *r : std::array<const HoursRecord *, 3>{&other, &record, &other})
+            rows.append(*r, 0);
         const QString line = rows.line(1);
         QCOMPARE(line.size(), kMovementLineLength);
         QCOMPARE(line.left(11), number + u' ');
