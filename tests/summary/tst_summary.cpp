@@ -12,6 +12,7 @@
 
 using namespace zelvaro;
 using namespace zelvaro::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -140,17 +141,17 @@ private slots:
     {
         QTest::addColumn<int>("year");
         QTest::addColumn<int>("month");
-        QTest::addColumn<QStringList>("rows"); // label|number|minutes
+        QTest::addColumn<QStringList>("rows"); // label|number|start of period 1|minutes
         QTest::newRow("February from the 1st to the 28th")
-            << 2026 << 2
-            << QStringList{"dom 01/02/2026|3|120", "dom 01/02/2026|5|60",       "Settimana 5 del 2026||180",
-                           "sab 28/02/2026|1|240", "Settimana 9 del 2026||240", "Totale febbraio 2026||420"};
+            << 2026 << 2 << QStringList{"dom 01/02/2026|3|8|120",     "dom 01/02/2026|5|14|60",
+                                        "Settimana 5 del 2026|||180", "sab 28/02/2026|1|8|240",
+                                        "Settimana 9 del 2026|||240", "Totale febbraio 2026|||420"};
         QTest::newRow("March 1st") << 2026 << 3
-                                   << QStringList{"dom 01/03/2026|2|60", "Settimana 9 del 2026||60",
-                                                  "Totale marzo 2026||60"};
-        QTest::newRow("a month without records") << 2026 << 4 << QStringList{"Totale aprile 2026||0"};
+                                   << QStringList{"dom 01/03/2026|2|8|60", "Settimana 9 del 2026|||60",
+                                                  "Totale marzo 2026|||60"};
+        QTest::newRow("a month without records") << 2026 << 4 << QStringList{"Totale aprile 2026|||0"};
         QTest::newRow("no valid date, in number order")
-            << 0 << 0 << QStringList{"30/2/2026|6|60", "x/2/2026|7|60", "Totale Data non valida||120"};
+            << 0 << 0 << QStringList{"30/2/2026|6|8|60", "x/2/2026|7|8 €|60", "Totale Data non valida|||120"};
     }
 
     void sheetsFromOneRead()
@@ -165,7 +166,7 @@ private slots:
         temp.insert(4, "31", "1", "2026", {"8", "11"});
         temp.insert(5, "1", "2", "2026", {"14", "15"});
         temp.insert(6, "30", "2", "2026", {"8", "9"});
-        temp.insert(7, "x", "2", "2026", {"8", "9"});
+        temp.insert(7, "x", "2", "2026", {"8 €", "9"}); // kept beyond Latin-1
         Outcome error;
         const auto archive = Archive::open(temp.path(), &error);
         SummarySheets sheets;
@@ -174,11 +175,12 @@ private slots:
         QCOMPARE(sheets.summary().total.records, 7);
         const Sheet sheet = sheets.sheet({year, month});
         QStringList shown;
-        for (const SheetRow &row : sheet.rows)
-            shown << row.label + u'|' +
-                         (row.kind == SheetRow::Kind::Day ? sheet.records.at(row.record).record.numMov
-                                                          : QString()) +
-                         u'|' + QString::number(row.totals.minutes);
+        for (const SheetRow &row : sheet.rows) {
+            const bool day = row.kind == SheetRow::Kind::Day;
+            const HoursRecord &r = sheet.records.value(day ? row.record : 0).record;
+            shown << row.label + u'|' + (day ? r.numMov + u'|' + r.oraInizio1 : u"|"_s) + u'|' +
+                         QString::number(row.totals.minutes);
+        }
         QCOMPARE(shown, rows);
     }
 
