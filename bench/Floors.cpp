@@ -2,6 +2,7 @@
 
 #include "Archive.h"
 
+#include <QAbstractListModel>
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -12,14 +13,16 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
-#include <QStringListModel>
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <vector>
 
 namespace zelvaro::bench {
 
@@ -88,30 +91,36 @@ void floorExport(const QString &archive, const QString &target, qint64 bytes)
     const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         fail("file");
-    constexpr qsizetype kBuffer = 64 * 1024;
-    QByteArray buffer;
-    buffer.reserve(kBuffer + 4096);
+    constexpr qint64 kBuffer = 64 * 1024;
+    static char buffer[kBuffer];
+    qint64 used = 0;
     qint64 left = bytes;
-    const auto flush = [&] {
-        const qint64 size = std::min<qint64>(buffer.size(), left);
-        writeAll(fd, buffer.constData(), size);
-        left -= size;
-        buffer.resize(0);
+    const auto put = [&](const char *data, qint64 size) {
+        while (size > 0 && left > 0) {
+            const qint64 n = std::min({size, kBuffer - used, left});
+            std::memcpy(buffer + used, data, std::size_t(n));
+            used += n;
+            left -= n;
+            data += n;
+            size -= n;
+            if (used == kBuffer) {
+                writeAll(fd, buffer, used);
+                used = 0;
+            }
+        }
     };
     scanList(archive, [&](sqlite3_stmt *st) {
         for (int c = 0; c < kMovMagColumnCount; ++c) {
             const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(st, c));
-            buffer.append(text, text ? sqlite3_column_bytes(st, c) : 0).append(';');
+            put(text, text ? sqlite3_column_bytes(st, c) : 0);
+            put(";", 1);
         }
-        buffer.append("\r\n");
-        if (buffer.size() >= kBuffer)
-            flush();
+        put("\r\n", 2);
     });
-    flush();
-    while (left > 0) {
-        buffer.fill('.', kBuffer);
-        flush();
-    }
+    static const QByteArray padding(kBuffer, '.');
+    while (left > 0)
+        put(padding.constData(), padding.size());
+    writeAll(fd, buffer, used);
     if (::fsync(fd) != 0 || ::close(fd) != 0 ||
         ::rename(temporary.constData(), QFile::encodeName(target).constData()) != 0)
         fail("chiusura del file");
@@ -151,19 +160,42 @@ void floorPrint(const QStringList &lines, bool landscape, double pointSize, cons
         fail("PDF");
 }
 
+namespace {
+
+// The bare window's list: each row's columns as the archive stores them, made into a line when the
+// view asks for it.
+class RowsModel : public QAbstractListModel
+{
+public:
+    QByteArray bytes;
+    std::vector<qsizetype> starts{0};
+
+    int rowCount(const QModelIndex &parent) const override
+    {
+        return parent.isValid() ? 0 : int(starts.size() - 1);
+    }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role != Qt::DisplayRole)
+            return {};
+        const qsizetype from = starts.at(std::size_t(index.row()));
+        return QString::fromUtf8(bytes.constData() + from, starts.at(std::size_t(index.row()) + 1) - from);
+    }
+};
+
+} // namespace
+
 void floorStartup(const QString &archive)
 {
-    QStringList lines;
+    RowsModel model;
     scanList(archive, [&](sqlite3_stmt *st) {
-        QString line;
         for (int c = 0; c < kMovMagColumnCount; ++c) {
-            line += QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, c)),
-                                      sqlite3_column_bytes(st, c));
-            line += QLatin1Char(' ');
+            model.bytes.append(reinterpret_cast<const char *>(sqlite3_column_text(st, c)),
+                               sqlite3_column_bytes(st, c));
+            model.bytes.append(' ');
         }
-        lines.append(line);
+        model.starts.push_back(model.bytes.size());
     });
-    QStringListModel model(lines);
     QListView view;
     view.setUniformItemSizes(true);
     view.setModel(&model);

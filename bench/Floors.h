@@ -21,7 +21,8 @@ void floorExport(const QString &archive, const QString &target, qint64 bytes);
 // fixed-pitch font at `pointSize`, into a QSaveFile at `target`.
 void floorPrint(const QStringList &lines, bool landscape, double pointSize, const QString &target);
 
-// A bare window: a list view shown with one line per listed record (its columns as text).
+// A bare window: a list view shown with one line per listed record, its columns as text made when
+// the view asks for the line.
 void floorStartup(const QString &archive);
 
 // A consistent copy of the archive into the new file `target`, made in one step with SQLite's
