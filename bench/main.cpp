@@ -19,10 +19,12 @@
 #include "LeadingNumber.h"
 #include "LockFileInstanceGuard.h"
 #include "MDIForm1.h"
+#include "Measure.h"
 #include "MovementListView.h"
 #include "Printout.h"
 #include "QtLinePrinter.h"
 #include "RiepilogoWindow.h"
+#include "SmallCases.h"
 #include "Startup.h"
 
 #include <QApplication>
@@ -45,6 +47,7 @@
 #include <vector>
 
 using namespace zelvaro;
+using namespace zelvaro::bench;
 
 namespace {
 
@@ -69,104 +72,6 @@ non riesce.
   --export-only ARCHIVIO FILE  esporta l'archivio in FILE come "esporta" e stampa
                                il picco di memoria in MB
 )";
-
-constexpr int kRepetitions = 7; // after one warm-up; the median is reported
-
-using SteadyClock = std::chrono::steady_clock;
-
-double elapsedMs(SteadyClock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(SteadyClock::now() - start).count();
-}
-
-double timedMs(const std::function<void()> &run)
-{
-    const auto start = SteadyClock::now();
-    run();
-    return elapsedMs(start);
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-// Median of kRepetitions timed runs after one warm-up; `prepare` runs untimed before each run.
-double medianMs(const std::function<void()> &run, const std::function<void()> &prepare = {})
-{
-    std::vector<double> times;
-    for (int i = 0; i <= kRepetitions; ++i) {
-        if (prepare)
-            prepare();
-        const double ms = timedMs(run);
-        if (i > 0)
-            times.push_back(ms);
-    }
-    return median(times);
-}
-
-// An operation and its floor, run by turns so that a load that comes and goes weighs on both.
-struct Paired
-{
-    double floor = 0;   // median, ms
-    double subject = 0; // median, ms
-    double ratio() const { return subject / floor; }
-};
-
-Paired medianPair(const std::function<void()> &floor, const std::function<void()> &subject,
-                  const std::function<void()> &prepare = {})
-{
-    std::vector<double> floors, subjects;
-    for (int i = 0; i <= kRepetitions; ++i) {
-        if (prepare)
-            prepare();
-        const double f = timedMs(floor);
-        if (prepare)
-            prepare();
-        const double s = timedMs(subject);
-        if (i > 0) {
-            floors.push_back(f);
-            subjects.push_back(s);
-        }
-    }
-    return {median(floors), median(subjects)};
-}
-
-void printMetric(const char *name, int n, double value, const char *unit)
-{
-    std::printf("metric=%s n=%d value=%.3f unit=%s\n", name, n, value, unit);
-    std::fflush(stdout);
-}
-
-struct Budget
-{
-    bool over = false;
-    void check(const char *what, int n, double value, double limit, const char *unit)
-    {
-        if (value > limit) {
-            std::fprintf(stderr, "OLTRE IL LIMITE: %s n=%d %.3f %s > %.3f %s\n", what, n, value, unit, limit,
-                         unit);
-            over = true;
-        }
-    }
-    // Prints the operation, its floor and their ratio; checks the ratio when `limit` > 0.
-    void ratio(const char *name, const char *floorName, int n, const Paired &p, double limit = 0)
-    {
-        printMetric(floorName, n, p.floor, "ms");
-        printMetric(name, n, p.subject, "ms");
-        const std::string ratioName = std::string(name) + "_vs_floor";
-        printMetric(ratioName.c_str(), n, p.ratio(), "x");
-        if (limit > 0)
-            check(ratioName.c_str(), n, p.ratio(), limit, "x");
-    }
-};
-
-[[noreturn]] void fail(const QString &what)
-{
-    std::fprintf(stderr, "zelvaro-bench: %s\n", qPrintable(what));
-    std::exit(2);
-}
 
 double peakRssMb()
 {
@@ -263,101 +168,25 @@ int exportOnly(const QString &archivePath, const QString &target)
     return 0;
 }
 
-void pureArithmetic()
+// Where the printout, the copies and the exports are written, with their floors: a folder in memory
+// where there is one, so that the disk's flushes, which other programs' writes can make a hundred
+// times longer, do not drown what is compared.
+std::unique_ptr<QTemporaryDir> outputFolder()
 {
-    const QString inputs[] = {QStringLiteral("8.30"), QStringLiteral("17.45"), QStringLiteral(" 8 . 30"),
-                              QStringLiteral("12"),   QStringLiteral("8,30"),  QStringLiteral(""),
-                              QStringLiteral("0.00"), QStringLiteral("23.59")};
-    constexpr int calls = 2'000'000;
-    double sink = 0;
-    auto start = SteadyClock::now();
-    for (int i = 0; i < calls; ++i)
-        sink += leadingNumber(inputs[i & 7]);
-    printMetric("leading_number", 0, elapsedMs(start) * 1e6 / calls, "ns");
-
-    BoxTexts boxes;
-    WeekAccumulators week;
-    const QString days[][6] = {{QStringLiteral("8.30"), QStringLiteral("12.45"), {}, {}, {}, {}},
-                               {QStringLiteral("8.45"),
-                                QStringLiteral("12.30"),
-                                QStringLiteral("14"),
-                                QStringLiteral("18.15"),
-                                {},
-                                {}},
-                               {QStringLiteral("8"), QStringLiteral("12"), QStringLiteral("13.30"),
-                                QStringLiteral("17.30"), QStringLiteral("20"), QStringLiteral("22.10")},
-                               {QStringLiteral("22.00"), QStringLiteral("2.00"), {}, {}, {}, {}}};
-    constexpr int days_calls = 1'000'000;
-    start = SteadyClock::now();
-    for (int i = 0; i < days_calls; ++i) {
-        const auto &d = days[i & 3];
-        boxes.oraInizio1 = d[0];
-        boxes.oraFine1 = d[1];
-        boxes.oraInizio2 = d[2];
-        boxes.oraFine2 = d[3];
-        boxes.oraInizio3 = d[4];
-        boxes.oraFine3 = d[5];
-        CALCOLA_ORE(boxes, week);
+    const QString memory = QStringLiteral("/dev/shm");
+    if (QFileInfo(memory).isDir() && QFileInfo(memory).isWritable()) {
+        auto folder = std::make_unique<QTemporaryDir>(memory + QStringLiteral("/zelvaro-bench-XXXXXX"));
+        if (folder->isValid())
+            return folder;
     }
-    printMetric("calcola_ore", 0, elapsedMs(start) * 1e6 / days_calls, "ns");
-    if (sink == 42 || week.hours == -1)
-        std::printf("#\n");
-}
-
-// The "Riepilogo ore" window at `n` records: opened (read, laid out and shown) against one summary
-// pass, then 12 months chosen one after the other in its tree, the slowest of the 12 reported.
-void riepilogoWindow(Archive &archive, int n, Budget &budget)
-{
-    test::FakeServices fakes;
-    test::FakePrinter printer;
-    HoursSummary summary;
-    const Paired open = medianPair(
-        [&] {
-            if (summarizeArchive(archive, &summary).failed())
-                fail(QStringLiteral("riepilogo"));
-        },
-        [&] {
-            RiepilogoWindow window(archive, fakes.services(), printer);
-            window.show();
-            QCoreApplication::processEvents();
-        });
-    budget.ratio("riepilogo_window_open", "floor_riepilogo", n, open, n == 100000 ? 1.5 : 0);
-
-    RiepilogoWindow window(archive, fakes.services(), printer);
-    window.show();
-    QCoreApplication::processEvents();
-    auto *tree = child<QTreeWidget>(window, "tvwPERIODI");
-    QList<QTreeWidgetItem *> months; // the latest last
-    for (int y = 0; y < tree->topLevelItemCount(); ++y) {
-        for (int m = 0; m < tree->topLevelItem(y)->childCount(); ++m)
-            months.append(tree->topLevelItem(y)->child(m));
-    }
-    if (months.size() < 13)
-        fail(QStringLiteral("riepilogo: mesi mancanti"));
-    std::vector<double> slowest;
-    for (int i = 0; i <= kRepetitions; ++i) {
-        double worst = 0;
-        for (qsizetype m = months.size() - 13; m < months.size(); ++m) // the 12 before the latest, then it
-            worst = std::max(worst, timedMs([&] {
-                                 tree->setCurrentItem(months.at(m));
-                                 QCoreApplication::processEvents();
-                             }));
-        if (i > 0)
-            slowest.push_back(worst);
-    }
-    // A step has no floor of its own: it is held to a share of one summary pass of the same run.
-    const double step = median(slowest);
-    printMetric("riepilogo_window_step", n, step, "ms");
-    printMetric("riepilogo_window_step_vs_floor", n, step / open.floor, "x");
-    if (n == 100000)
-        budget.check("riepilogo_window_step_vs_floor", n, step / open.floor, 0.15, "x");
-    if (!fakes.messages.unexpected.isEmpty())
-        fail(QStringLiteral("messaggi inattesi: ") + fakes.messages.unexpected.join(QLatin1Char('|')));
+    return std::make_unique<QTemporaryDir>();
 }
 
 void measure(const QString &folder, int n, Budget &budget)
 {
     const QString path = QDir(folder).filePath(kDefaultArchiveFileName);
+    const std::unique_ptr<QTemporaryDir> output = outputFolder();
+    const QString written = output->path();
     const auto floorScan = [&] { bench::floorScan(path); };
     {
         std::unique_ptr<Archive> archive = openArchive(path);
@@ -415,8 +244,8 @@ void measure(const QString &folder, int n, Budget &budget)
             fail(QStringLiteral("messaggi inattesi: ") + fakes.messages.unexpected.join(QLatin1Char('|')));
 
         if (n <= 10000) {
-            QtLinePrinter pdf(folder, [] { return QDateTime(QDate(2004, 3, 5), QTime(9, 0)); });
-            const QString printed = QDir(folder).filePath(QStringLiteral("elenco.pdf"));
+            QtLinePrinter pdf(written, [] { return QDateTime(QDate(2004, 3, 5), QTime(9, 0)); });
+            const QString printed = QDir(written).filePath(QStringLiteral("elenco.pdf"));
             pdf.setOutputPdf(printed);
             const auto print = [&] {
                 const PrintResult result = printHoursList(*archive, pdf);
@@ -428,7 +257,7 @@ void measure(const QString &folder, int n, Budget &budget)
             if (hoursListLines(*archive, &lines).failed())
                 fail(QStringLiteral("elenco"));
             const PrintLayout layout = pdf.lastLayout();
-            const QString floorPdf = QDir(folder).filePath(QStringLiteral("pavimento.pdf"));
+            const QString floorPdf = QDir(written).filePath(QStringLiteral("pavimento.pdf"));
             budget.ratio(
                 "print_pdf", "floor_print", n,
                 medianPair([&] { bench::floorPrint(lines, layout.landscape, layout.pointSize, floorPdf); },
@@ -439,12 +268,12 @@ void measure(const QString &folder, int n, Budget &budget)
         // The copy made before the first change of each day: the user waits for it once a day.
         int day = 0;
         int copy = 0;
-        const QString copies = QDir(folder).filePath(QStringLiteral("copie"));
+        const QString copies = QDir(written).filePath(QStringLiteral("copie"));
         budget.ratio("daily_copy", "floor_copy", n,
                      medianPair(
                          [&] {
                              bench::floorCopy(path,
-                                              QDir(folder).filePath(QStringLiteral("copia-%1").arg(copy++)));
+                                              QDir(written).filePath(QStringLiteral("copia-%1").arg(copy++)));
                          },
                          [&] {
                              if (makeDailyBackup(*archive, copies, QDate(2004, 3, 1).addDays(day++)).failed())
@@ -453,10 +282,10 @@ void measure(const QString &folder, int n, Budget &budget)
                      n == 100000 ? 3 : 0);
 
         // "Esporta in CSV…" and "zelvaro-archivio esporta": every row computed and written to a file.
-        const QString csv = QDir(folder).filePath(QStringLiteral("ore.csv"));
+        const QString csv = QDir(written).filePath(QStringLiteral("ore.csv"));
         exportToFile(*archive, csv);
         const qint64 bytes = QFileInfo(csv).size();
-        const QString floorCsv = QDir(folder).filePath(QStringLiteral("pavimento.csv"));
+        const QString floorCsv = QDir(written).filePath(QStringLiteral("pavimento.csv"));
         budget.ratio("export_csv", "floor_export", n,
                      medianPair([&] { bench::floorExport(path, floorCsv, bytes); },
                                 [&] { exportToFile(*archive, csv); }),

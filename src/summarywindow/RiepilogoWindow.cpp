@@ -1,6 +1,7 @@
 #include "RiepilogoWindow.h"
 
 #include "Archive.h"
+#include "ColumnWidths.h"
 #include "CsvFile.h"
 #include "ErrorReport.h"
 #include "SummaryCsv.h"
@@ -27,26 +28,12 @@ constexpr int kYearRole = Qt::UserRole;
 constexpr int kMonthRole = Qt::UserRole + 1; // -1 on a year's line, 0 on "Data non valida"
 constexpr int kDayColumns = 10;
 
-constexpr int kPeriodColumns = 4;
-
-// The line of each column with the longest text, among the lines of one level of the tree.
-struct LongestTexts
-{
-    QTreeWidgetItem *items[kPeriodColumns] = {};
-    qsizetype lengths[kPeriodColumns] = {-1, -1, -1, -1};
-};
-
 QTreeWidgetItem *periodItem(const QString &name, const PeriodTotals &t, int year, int month,
                             LongestTexts &longest)
 {
     const QStringList texts{name, QString::number(t.days), hoursText(t.minutes), decimalHoursText(t.minutes)};
     auto *item = new QTreeWidgetItem(texts);
-    for (int column = 0; column < kPeriodColumns; ++column) {
-        if (texts.at(column).size() > longest.lengths[column]) {
-            longest.lengths[column] = texts.at(column).size();
-            longest.items[column] = item;
-        }
-    }
+    longest.note(item, texts);
     item->setData(0, kYearRole, year);
     item->setData(0, kMonthRole, month);
     for (int column = 1; column < 4; ++column)
@@ -79,49 +66,6 @@ QStringList dayCells(const Sheet &sheet, const SheetRow &row)
     cells[8] = dayTotalText(r);
     cells[9] = r.complete ? decimalHoursText(r.minutes) : QString();
     return cells;
-}
-
-// What ResizeToContents would make of `column`, from the header and the cells that can be the widest
-// (the longest text of each kind of line, each with the indentation the view gives it) instead of
-// every line: a month's sheet or a long archive's tree is sized in a few measures.
-void fitColumn(QAbstractItemView &view, QHeaderView &header, int column,
-               const QList<std::pair<QModelIndex, int>> &widest)
-{
-    int width = header.sectionSizeHint(column);
-    for (const auto &[index, extra] : widest) {
-        if (index.isValid())
-            width = std::max(width, view.sizeHintForIndex(index).width() + extra);
-    }
-    header.resizeSection(column, std::clamp(width, header.minimumSectionSize(), header.maximumSectionSize()));
-}
-
-// The index among `indexes` whose text is the longest (the first of equal ones), or an invalid one.
-QModelIndex longest(const QList<QModelIndex> &indexes)
-{
-    QModelIndex found;
-    qsizetype length = -1;
-    for (const QModelIndex &index : indexes) {
-        const qsizetype size = index.data().toString().size();
-        if (size > length) {
-            length = size;
-            found = index;
-        }
-    }
-    return found;
-}
-
-// The tree's columns fitted to the longest texts of its years and of its months.
-void fitTreeColumns(QTreeWidget &tree, const LongestTexts &years, const LongestTexts &months)
-{
-    const int indent = tree.rootIsDecorated() ? tree.indentation() : 0;
-    for (int column = 0; column < kPeriodColumns; ++column) {
-        const int first = column == 0 ? indent : 0; // the tree's indentation is in its first column
-        const auto index = [&](QTreeWidgetItem *item) {
-            return item ? tree.indexFromItem(item, column) : QModelIndex();
-        };
-        fitColumn(tree, *tree.header(), column,
-                  {{index(years.items[column]), first}, {index(months.items[column]), 2 * first}});
-    }
 }
 
 } // namespace
@@ -243,7 +187,7 @@ void RiepilogoWindow::fillTree(const HoursSummary &summary)
         m_tvwPERIODI->clear();
         // Built apart and handed to the tree at once: one insertion, not one per line.
         QList<QTreeWidgetItem *> top;
-        LongestTexts longestYears, longestMonths;
+        LongestTexts longestYears, longestMonths; // for the column widths
         QTreeWidgetItem *year = nullptr;
         qsizetype yearIndex = 0;
         for (const MonthTotals &m : summary.months) {
@@ -341,7 +285,7 @@ void RiepilogoWindow::fitGridColumns()
             (m_sheet->rows.at(row).kind == SheetRow::Kind::Day ? days : totals)
                 .append(grid.model()->index(row, column));
         fitColumn(grid, *grid.horizontalHeader(), column,
-                  {{longest(days), gridLine}, {longest(totals), gridLine}});
+                  {{longestText(days), gridLine}, {longestText(totals), gridLine}});
     }
 }
 
