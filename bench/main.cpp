@@ -168,7 +168,7 @@ int exportOnly(const QString &archivePath, const QString &target)
     return 0;
 }
 
-// Where the printout, the copies and the exports are written, with their floors: a folder in memory
+// Where the printout and the exports are written, with their floors: a folder in memory
 // where there is one, so that the disk's flushes, which other programs' writes can make a hundred
 // times longer, do not drown what is compared.
 std::unique_ptr<QTemporaryDir> outputFolder()
@@ -268,12 +268,13 @@ void measure(const QString &folder, int n, Budget &budget)
         // The copy made before the first change of each day: the user waits for it once a day.
         int day = 0;
         int copy = 0;
-        const QString copies = QDir(written).filePath(QStringLiteral("copie"));
+        // Beside the archive, on disk: a copy that is flushed there is what the user waits for.
+        const QString copies = QDir(folder).filePath(QStringLiteral("copie"));
         budget.ratio("daily_copy", "floor_copy", n,
                      medianPair(
                          [&] {
                              bench::floorCopy(path,
-                                              QDir(written).filePath(QStringLiteral("copia-%1").arg(copy++)));
+                                              QDir(folder).filePath(QStringLiteral("copia-%1").arg(copy++)));
                          },
                          [&] {
                              if (makeDailyBackup(*archive, copies, QDate(2004, 3, 1).addDays(day++)).failed())
