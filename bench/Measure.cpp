@@ -41,7 +41,7 @@ double medianMs(const std::function<void()> &run, const std::function<void()> &p
 Paired medianPair(const std::function<void()> &floor, const std::function<void()> &subject,
                   const std::function<void()> &prepare)
 {
-    std::vector<double> floors, subjects;
+    std::vector<double> floors, subjects, ratios;
     for (int i = 0; i <= kRepetitions; ++i) {
         if (prepare)
             prepare();
@@ -52,9 +52,10 @@ Paired medianPair(const std::function<void()> &floor, const std::function<void()
         if (i > 0) {
             floors.push_back(f);
             subjects.push_back(s);
+            ratios.push_back(s / f);
         }
     }
-    return {median(floors), median(subjects)};
+    return {median(floors), median(subjects), median(ratios)};
 }
 
 void printMetric(const char *name, int n, double value, const char *unit)

@@ -10,7 +10,7 @@ namespace zelvaro::bench {
 
 // How the benchmark times, prints and judges its figures.
 
-inline constexpr int kRepetitions = 7; // after one warm-up; the median is reported
+inline constexpr int kRepetitions = 9; // after one warm-up; the median is reported
 
 using SteadyClock = std::chrono::steady_clock;
 
@@ -28,11 +28,13 @@ struct Paired
 {
     double floor = 0;   // median, ms
     double subject = 0; // median, ms
-    double ratio() const { return subject / floor; }
+    double ratios = 0;  // median of the ratios of each run to the floor's run just before it
+    double ratio() const { return ratios; }
 };
 
 // The floor and the subject run one after the other kRepetitions times after a warm-up of each;
-// `prepare` runs untimed before each run.
+// `prepare` runs untimed before each run. The ratio is taken run by run: a load that changes
+// between two pairs does not move it.
 Paired medianPair(const std::function<void()> &floor, const std::function<void()> &subject,
                   const std::function<void()> &prepare = {});
 
