@@ -62,7 +62,8 @@ void assignTrimmed(QString &out, const char *text, qsizetype length)
     }
     while (length > 0 && text[length - 1] == ' ')
         --length;
-    out.resize(length);
+    if (out.size() != length) // mostly as long as the same field of the row before
+        out.resize(length);
     char16_t *target = reinterpret_cast<char16_t *>(out.data());
     for (qsizetype i = 0; i < length; ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);

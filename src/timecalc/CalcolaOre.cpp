@@ -110,7 +110,8 @@ bool CALCOLA_ORE(const TimeEntries &times, BoxTexts &boxes, WeekAccumulators &we
 
 void copyText(QString &to, QStringView from)
 {
-    to.resize(from.size());
+    if (to.size() != from.size())
+        to.resize(from.size());
     std::copy(from.begin(), from.end(), to.begin());
 }
 
