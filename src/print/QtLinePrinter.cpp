@@ -9,12 +9,15 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRawFont>
 #include <QSaveFile>
 
 #include <algorithm>
+#include <array>
 
 namespace zelvaro {
 
@@ -44,6 +47,56 @@ bool printableAscii(const QString &line)
 {
     return std::all_of(line.cbegin(), line.cend(), [](QChar c) { return c >= u' ' && c <= u'~'; });
 }
+
+// The glyphs of the printable ASCII characters in a fixed-pitch font, placed one pitch apart: a line
+// of them is drawn as a glyph run, without the text engine laying it out, with the glyphs and the
+// places the text engine gives them.
+class AsciiGlyphs
+{
+public:
+    AsciiGlyphs(const QFont &deviceFont, const QFontMetricsF &metrics)
+        : m_font(QRawFont::fromFont(deviceFont)), m_pitch(metrics.horizontalAdvance(QLatin1Char(' ')))
+    {
+        QString ascii;
+        for (char16_t c = u' '; c <= u'~'; ++c) {
+            ascii.append(QChar(c));
+            if (metrics.horizontalAdvance(QChar(c)) != m_pitch)
+                return;
+        }
+        const QList<quint32> glyphs =
+            m_font.isValid() ? m_font.glyphIndexesForString(ascii) : QList<quint32>();
+        if (glyphs.size() != ascii.size() || glyphs.contains(0))
+            return;
+        std::copy(glyphs.cbegin(), glyphs.cend(), m_glyphs.begin());
+        m_usable = true;
+    }
+
+    // Draws `line` with its baseline at `origin`; false (nothing drawn) when it is not all printable
+    // ASCII or the font does not allow it.
+    bool draw(QPainter &painter, const QPointF &origin, const QString &line) const
+    {
+        if (!m_usable || !printableAscii(line) || line.isEmpty())
+            return false;
+        QList<quint32> indexes(line.size());
+        QList<QPointF> positions(line.size());
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            indexes[i] = m_glyphs[line.at(i).unicode() - u' '];
+            positions[i] = QPointF(qreal(i) * m_pitch, 0);
+        }
+        QGlyphRun run;
+        run.setRawFont(m_font);
+        run.setGlyphIndexes(indexes);
+        run.setPositions(positions);
+        painter.drawGlyphRun(origin, run);
+        return true;
+    }
+
+private:
+    QRawFont m_font;
+    qreal m_pitch;
+    std::array<quint32, 95> m_glyphs{};
+    bool m_usable = false;
+};
 
 // The width of the widest of `lines` in `metrics`, and in `index` the first line that has it. In a
 // font where every printable ASCII character has the same advance, such a line is no wider than a
@@ -219,6 +272,7 @@ bool QtLinePrinter::render(const QStringList &lines, const QString &title, const
     if (!painter.begin(&device))
         return false;
     painter.setFont(font);
+    const AsciiGlyphs asciiGlyphs(QFont(font, &device), metrics);
     qreal top = 0;
     qint64 done = 0;
     for (const QString &line : lines) {
@@ -235,7 +289,9 @@ bool QtLinePrinter::render(const QStringList &lines, const QString &title, const
             ++m_layout.pages;
             top = 0;
         }
-        painter.drawText(QPointF(0, top + metrics.ascent()), line);
+        const QPointF baseline(0, top + metrics.ascent());
+        if (!asciiGlyphs.draw(painter, baseline, line))
+            painter.drawText(baseline, line);
         top += metrics.lineSpacing();
     }
     return painter.end();
