@@ -16,12 +16,6 @@ namespace zelvaro::bench {
 
 namespace {
 
-[[noreturn]] void fail(const QString &what)
-{
-    std::fprintf(stderr, "zelvaro-bench: saldo: %s\n", qPrintable(what));
-    std::exit(2);
-}
-
 std::unique_ptr<Archive> openOrFail(const QString &path)
 {
     Outcome error;
@@ -33,7 +27,9 @@ std::unique_ptr<Archive> openOrFail(const QString &path)
 
 } // namespace
 
-double saldoMs(const QString &path, const std::function<double(const std::function<void()> &)> &median)
+Paired
+saldoPaired(const QString &path, const std::function<void(Archive &)> &floor,
+            const std::function<Paired(const std::function<void()> &, const std::function<void()> &)> &pair)
 {
     const QString copy = QFileInfo(path).absolutePath() + QStringLiteral("/saldo.mdb");
     QFile::remove(copy);
@@ -62,19 +58,25 @@ double saldoMs(const QString &path, const std::function<double(const std::functi
         tables.saveAbsences(absences, &replacedAbsences) || tables.saveSettings(settings))
         fail(QStringLiteral("tabelle del saldo non scritte"));
 
-    const double ms = median([&] {
-        BalanceInput input;
-        if (readBalanceInput(*archive, &input))
-            fail(QStringLiteral("lettura"));
-        const std::optional<Balance> balance = computeBalance(input);
-        if (!balance || balance->months.size() < 360)
-            fail(QStringLiteral("saldo mancante"));
-        QByteArray csv(kUtf8ByteOrderMark);
-        forEachBalanceCsvRow(*balance, SummaryRows::Months,
-                             [&](const QStringList &fields) { appendCsvLine(csv, fields); });
-    });
+    const Paired timed = pair([&] { floor(*archive); },
+                              [&] {
+                                  BalanceInput input;
+                                  if (readBalanceInput(*archive, &input))
+                                      fail(QStringLiteral("lettura"));
+                                  const std::optional<Balance> balance = computeBalance(input);
+                                  if (!balance || balance->months.size() < 360)
+                                      fail(QStringLiteral("saldo mancante"));
+                                  qsizetype bytes = 0;
+                                  CsvWriter csv([&bytes](QByteArrayView part) {
+                                      bytes += part.size();
+                                      return Outcome();
+                                  });
+                                  writeBalanceCsv(*balance, SummaryRows::Months, csv);
+                                  if (csv.finish() || bytes == 0)
+                                      fail(QStringLiteral("CSV del saldo"));
+                              });
     QFile::remove(copy);
-    return ms;
+    return timed;
 }
 
 } // namespace zelvaro::bench

@@ -12,8 +12,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <iterator>
 #include <limits>
 #include <sys/stat.h>
 
@@ -63,7 +65,8 @@ void assignTrimmed(QString &out, const char *text, qsizetype length)
     }
     while (length > 0 && text[length - 1] == ' ')
         --length;
-    out.resize(length);
+    if (out.size() != length) // mostly as long as the same field of the row before
+        out.resize(length);
     char16_t *target = reinterpret_cast<char16_t *>(out.data());
     for (qsizetype i = 0; i < length; ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
@@ -73,6 +76,24 @@ void assignTrimmed(QString &out, const char *text, qsizetype length)
         }
         target[i] = byte;
     }
+}
+
+// The digits of a whole number written into `out`, reusing its buffer.
+void assignWhole(QString &out, qint64 value)
+{
+    char16_t digits[20];
+    char16_t *first = std::end(digits);
+    quint64 magnitude = value < 0 ? 0 - quint64(value) : quint64(value);
+    do {
+        *--first = char16_t(u'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    const qsizetype length = std::end(digits) - first + (value < 0 ? 1 : 0);
+    out.resize(length);
+    char16_t *target = reinterpret_cast<char16_t *>(out.data());
+    if (value < 0)
+        *target++ = u'-';
+    std::copy(first, std::end(digits), target);
 }
 
 // False only when SQLite ran out of memory converting the value.
@@ -320,7 +341,14 @@ Outcome Archive::create(const QString &path)
     return error;
 }
 
-Outcome Archive::forEachListed(const std::function<void(const HoursRecord &)> &row)
+Outcome Archive::forEachListed(const std::function<void(const HoursRecord &)> &row, ListedNote note)
+{
+    HoursRecord record;
+    return forEachListed(record, row, note);
+}
+
+Outcome Archive::forEachListed(HoursRecord &record, const std::function<void(const HoursRecord &)> &row,
+                               ListedNote note)
 {
     if (!m_connection)
         return closedError();
@@ -328,11 +356,16 @@ Outcome Archive::forEachListed(const std::function<void(const HoursRecord &)> &r
     if (statement.prepareResult() != SQLITE_OK)
         return m_connection->failure(statement.prepareResult());
     sqlite3_stmt *const raw = statement.get();
-    HoursRecord record;
     const auto fields = fieldsOf(record);
     int rc;
+    const int columns = note == ListedNote::Read ? kColumnCount : kColumnCount - 1;
     while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
-        for (int c = 0; c < kColumnCount; ++c) {
+        // The number is nearly always stored as an integer: its digits are written here, without
+        // SQLite's text of it.
+        const int first = sqlite3_column_type(raw, 0) == SQLITE_INTEGER ? 1 : 0;
+        if (first == 1)
+            assignWhole(record.numMov, sqlite3_column_int64(raw, 0));
+        for (int c = first; c < columns; ++c) {
             if (!readField(raw, c, *fields[c]))
                 return m_connection->failure(SQLITE_NOMEM);
         }

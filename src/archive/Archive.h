@@ -67,9 +67,16 @@ public:
 
     QString path() const { return m_path; }
 
+    // Whether a pass over the listed records reads NOTE (which the window never shows).
+    enum class ListedNote { Read, Skipped };
+
     // Calls `row` for every record with NUM_MOV > 0, in increasing number order, from one query.
-    // The record passed is reused from row to row.
-    Outcome forEachListed(const std::function<void(const HoursRecord &)> &row);
+    // The record passed is reused from row to row; with ListedNote::Skipped its note is empty.
+    Outcome forEachListed(const std::function<void(const HoursRecord &)> &row,
+                          ListedNote note = ListedNote::Read);
+    // The same pass read into `record`, which holds the last record read when it returns.
+    Outcome forEachListed(HoursRecord &record, const std::function<void(const HoursRecord &)> &row,
+                          ListedNote note = ListedNote::Read);
 
     // The highest NUM_MOV above 0, or nullopt when there is none (CERCA_ULT_MOV).
     Outcome lastNumber(std::optional<qint64> *number);

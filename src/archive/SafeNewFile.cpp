@@ -19,6 +19,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 namespace zelvaro {
 
@@ -202,6 +203,8 @@ SafeNewFile::SafeNewFile(const QString &destination, Existing existing)
 
 SafeNewFile::~SafeNewFile()
 {
+    if (m_fd >= 0)
+        ::close(m_fd);
     if (m_temporary.isEmpty() || m_committed)
         return;
     const QByteArray path = QFile::encodeName(m_temporary);
@@ -242,15 +245,26 @@ Outcome SafeNewFile::create()
     return {};
 }
 
-Outcome SafeNewFile::write(const QByteArray &bytes)
+Outcome SafeNewFile::append(QByteArrayView bytes)
 {
-    QFile file(m_temporary);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() ||
-        !file.flush())
-        return archiveFailure(file.error() == QFileDevice::ResourceError ? SQLITE_FULL : SQLITE_IOERR,
+    Q_ASSERT(!m_temporary.isEmpty() && !m_committed);
+    if (m_fd < 0)
+        m_fd = ::open(QFile::encodeName(m_temporary).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    const char *data = bytes.data();
+    qsizetype left = m_fd < 0 ? 0 : bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(m_fd, data, std::size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            break;
+        data += written;
+        left -= written;
+    }
+    if (m_fd < 0 || left > 0)
+        return archiveFailure(errno == ENOSPC || errno == EDQUOT ? SQLITE_FULL : SQLITE_IOERR,
                               QStringLiteral("Impossibile scrivere il file ") + quoted(m_temporary) +
-                                  QStringLiteral(" (") + italianSystemText(file.errorString()) +
-                                  QLatin1Char(')'));
+                                  QStringLiteral(" (") + systemError() + QLatin1Char(')'));
     return {};
 }
 
@@ -259,7 +273,9 @@ Outcome SafeNewFile::commit()
     Q_ASSERT(!m_temporary.isEmpty() && !m_committed);
     const QByteArray temporary = QFile::encodeName(m_temporary);
     const QByteArray destination = QFile::encodeName(m_destination);
-    if (!syncPath(temporary, O_RDONLY))
+    // A write the file system delays can fail only when the descriptor is closed.
+    const bool closed = m_fd < 0 || ::close(std::exchange(m_fd, -1)) == 0;
+    if (!closed || !syncPath(temporary, O_RDONLY))
         return archiveFailure(SQLITE_IOERR, QStringLiteral("Impossibile scrivere su disco il file ") +
                                                 quoted(m_temporary) + QStringLiteral(" (") + systemError() +
                                                 QLatin1Char(')'));

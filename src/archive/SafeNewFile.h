@@ -2,7 +2,7 @@
 
 #include "Outcome.h"
 
-#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <signal.h>
@@ -29,8 +29,10 @@ public:
     // Checks the destination and its folder and creates the empty temporary file.
     Outcome create();
     QString temporaryPath() const { return m_temporary; }
-    // Writes `bytes` as the whole content of the temporary file.
-    Outcome write(const QByteArray &bytes);
+    // Adds `bytes` at the end of the temporary file, which stays open from the first call until
+    // commit(): a file of any size is written a piece at a time. Not for a file that SQLite opens
+    // (closing another descriptor of it would drop SQLite's locks).
+    Outcome append(QByteArrayView bytes);
     // Flushes the temporary file to disk, gives it the mode of the file it replaces (0600, the
     // owner's alone, when there is none) and the destination's name, and makes that name survive a
     // power cut.
@@ -41,6 +43,7 @@ private:
     Existing m_existing;
     QString m_temporary;
     int m_slot = -1;
+    int m_fd = -1; // open for append() only
     bool m_committed = false;
 };
 

@@ -61,11 +61,9 @@ void forEachBalanceCsvRow(const Balance &balance, SummaryRows rows,
     row(QStringList{QStringLiteral("Totale"), QString()} + figures(balance.total));
 }
 
-QByteArray balanceCsv(const Balance &balance, SummaryRows rows)
+void writeBalanceCsv(const Balance &balance, SummaryRows rows, CsvWriter &csv)
 {
-    QByteArray csv(kUtf8ByteOrderMark);
-    forEachBalanceCsvRow(balance, rows, [&](const QStringList &fields) { appendCsvLine(csv, fields); });
-    return csv;
+    forEachBalanceCsvRow(balance, rows, [&csv](const QStringList &fields) { csv.line(fields); });
 }
 
 } // namespace zelvaro

@@ -4,7 +4,6 @@
 #include "Outcome.h"
 #include "SummaryCsv.h"
 
-#include <QByteArray>
 #include <QStringList>
 
 #include <functional>
@@ -12,6 +11,7 @@
 namespace zelvaro {
 
 class Archive;
+class CsvWriter;
 
 // What the balance of an archive is made of: the contract hours, the absences and the settings stored
 // beside MOV_MAG, and the worked minutes of the listed records by date. On failure `input` is untouched.
@@ -25,7 +25,7 @@ Outcome readBalanceInput(Archive &archive, BalanceInput *input);
 void forEachBalanceCsvRow(const Balance &balance, SummaryRows rows,
                           const std::function<void(const QStringList &)> &row);
 
-// The whole CSV file of those rows (UTF-8 with byte-order mark, ';', CRLF).
-QByteArray balanceCsv(const Balance &balance, SummaryRows rows);
+// Writes those rows into `csv`, a row at a time.
+void writeBalanceCsv(const Balance &balance, SummaryRows rows, CsvWriter &csv);
 
 } // namespace zelvaro

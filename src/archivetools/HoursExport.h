@@ -1,39 +1,26 @@
 #pragma once
 
-#include "HoursRecord.h"
 #include "Outcome.h"
 
-#include <QByteArray>
-#include <QList>
-#include <QString>
 #include <QStringList>
 
 namespace zelvaro {
 
 class Archive;
+class CsvWriter;
 class Progress;
-
-// One listed record with the durations the hours window computes for it, as texts.
-struct ExportRow
-{
-    HoursRecord record;                // its field texts (the note is not exported)
-    QString totale1, totale2, totale3; // period durations, empty for an incomplete period
-    QString totaleGiorno;              // day total, empty when the day makes no total
-    QString totaleProgressivo;         // running total after this day, empty before the first total
-    QString minutiGiorno;              // the day total in minutes ("-15", "510"), empty with it
-};
-
-// Every record the window lists (NUM_MOV above 0, in number order), computed by the pass the list
-// fill uses, the running total starting from 0. A day whose period 1 is incomplete adds nothing and
-// gets no day total of its own. `progress` (may be null) hears of every row; when it cancels, the
-// rows are dropped and Outcome::cancelledByUser() is returned.
-Outcome collectExportRows(Archive &archive, QList<ExportRow> *rows, Progress *progress = nullptr);
 
 // The header names, in the order of the exported fields.
 QStringList exportHeader();
 
-// The CSV of the rows for an Italian spreadsheet: UTF-8 with byte-order mark, ';' between fields,
-// CRLF after every line, the header line first.
-QByteArray exportCsv(const QList<ExportRow> &rows);
+// The export of "esporta" and "Esporta in CSV…": the header line, then one line per record the
+// window lists (NUM_MOV above 0, in number order) with number, day, month, year, the six times, the
+// three period durations (empty for an incomplete period), the day total (empty when the day makes
+// none), the running total (from 0, empty before the first day total) and the day total in minutes,
+// computed by the pass the list fill uses. Each line is written as its record is read: no row is
+// kept. `rows` (may be null) receives the number of records written. `progress` (may be null) hears
+// of every row; when it cancels, Outcome::cancelledByUser() is returned and the CSV is not wanted.
+Outcome writeHoursCsv(Archive &archive, CsvWriter &csv, qsizetype *rows = nullptr,
+                      Progress *progress = nullptr);
 
 } // namespace zelvaro

@@ -2,16 +2,17 @@
 
 #include "HoursSummary.h"
 
-#include <QByteArray>
 #include <QStringList>
 
 namespace zelvaro {
 
+class CsvWriter;
+
 enum class SummaryRows { Months, Weeks };
 
-// The summary as CSV for an Italian spreadsheet (UTF-8 with byte-order mark, ';', CRLF): a header,
-// one row per month ("Anno;Mese;Giorni;Incompleti;Minuti;Ore;Ore decimali") or per ISO week
+// Writes the summary as CSV for an Italian spreadsheet into `csv`, a row at a time: a header, one row
+// per month ("Anno;Mese;Giorni;Incompleti;Minuti;Ore;Ore decimali") or per ISO week
 // ("Anno ISO;Settimana;Dal;Al;..."), then "Data non valida" when such records exist, then "Totale".
-QByteArray summaryCsv(const HoursSummary &summary, SummaryRows rows);
+void writeSummaryCsv(const HoursSummary &summary, SummaryRows rows, CsvWriter &csv);
 
 } // namespace zelvaro

@@ -119,17 +119,14 @@ Outcome Form2::fillList()
 {
     m_services.pointer->setBusy(true);
 
-    QList<QString> lines;
-    QList<qint64> numbers;
-    lines.reserve(m_model->rowCount() + 1);
-    numbers.reserve(m_model->rowCount() + 1);
+    MovementRows rows;
+    rows.reserve(m_model->rowCount() + 1);
     // The fill computes on its own holder: the window keeps showing what it showed (the number box
     // may name another record), but for the running total of all listed days.
     copyText(m_listHolder.totaleGenSettimana, m_txtTOTALE_GEN_SETTIMANA->text());
     QString lastNumber;
     const Outcome error = forEachComputedDay(m_archive, m_listHolder, m_week, [&](const ComputedDay &day) {
-        lines.append(movementLine(day.record));
-        numbers.append(recordNumberFromKey(day.record.numMov).value_or(0));
+        rows.append(day.record, recordNumberFromKey(day.record.numMov).value_or(0));
         copyText(lastNumber, day.record.numMov);
     });
     if (error) {
@@ -138,7 +135,7 @@ Outcome Form2::fillList()
         return error;
     }
 
-    m_model->setLines(std::move(lines), std::move(numbers));
+    m_model->setRows(std::move(rows));
     if (m_model->rowCount() == 0) {
         m_current = CurrentRecord{};
         m_services.messages->show(QStringLiteral("Archivio vuoto !"), QString(),

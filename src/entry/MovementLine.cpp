@@ -6,42 +6,70 @@ namespace zelvaro {
 
 namespace {
 
-// `text` left-aligned in `width` characters: blanks after it, or its first `width` characters.
-void putLeft(QChar *out, int width, const QString &text)
+// Places characters into the line, remembering every bit any of them set.
+template <typename Char> struct Writer
 {
-    const int n = std::min<int>(width, text.size());
-    std::copy_n(text.constData(), n, out);
-    std::fill_n(out + n, width - n, u' ');
-}
+    Char *out;
+    char16_t bits = 0;
 
-// `pad` repeated `width` times followed by `text`, cut to the last `width` characters.
-void putRight(QChar *out, int width, const QString &text, char16_t pad)
+    void copy(const QChar *from, int n, int at)
+    {
+        for (int i = 0; i < n; ++i) {
+            const char16_t c = from[i].unicode();
+            bits |= c;
+            out[at + i] = Char(c);
+        }
+    }
+    // `text` left-aligned in `width` characters: blanks after it, or its first `width` characters.
+    void left(int at, int width, const QString &text)
+    {
+        const int n = std::min<int>(width, text.size());
+        copy(text.constData(), n, at);
+        std::fill_n(out + at + n, width - n, Char(' '));
+    }
+    // `pad` repeated `width` times followed by `text`, cut to the last `width` characters.
+    void right(int at, int width, const QString &text, char pad)
+    {
+        const int n = std::min<int>(width, text.size());
+        std::fill_n(out + at, width - n, Char(pad));
+        copy(text.constData() + (text.size() - n), n, at + width - n);
+    }
+};
+
+// Writes the line at `out`; returns every bit set by a character of it.
+template <typename Char> char16_t writeLine(const HoursRecord &record, Char *out)
 {
-    const int n = std::min<int>(width, text.size());
-    std::fill_n(out, width - n, pad);
-    std::copy_n(text.constData() + (text.size() - n), n, out + (width - n));
+    Writer<Char> line{out};
+    line.left(0, 10, record.numMov);
+    out[10] = Char(' ');
+    line.right(11, 2, record.giorno, '0');
+    out[13] = Char('/');
+    line.right(14, 2, record.mese, '0');
+    out[16] = Char('/');
+    line.right(17, 4, record.anno, '0');
+    const QString *times[] = {&record.oraInizio1, &record.oraFine1,   &record.oraInizio2,
+                              &record.oraFine2,   &record.oraInizio3, &record.oraFine3};
+    int column = 21;
+    for (const QString *time : times) {
+        out[column] = Char(' ');
+        line.right(column + 1, 10, *time, ' ');
+        column += 11;
+    }
+    return line.bits;
 }
 
 } // namespace
 
 QString movementLine(const HoursRecord &record)
 {
-    QString line(kMovementLineLength, u' ');
-    QChar *out = line.data();
-    putLeft(out, 10, record.numMov);
-    putRight(out + 11, 2, record.giorno, u'0');
-    out[13] = u'/';
-    putRight(out + 14, 2, record.mese, u'0');
-    out[16] = u'/';
-    putRight(out + 17, 4, record.anno, u'0');
-    const QString *times[] = {&record.oraInizio1, &record.oraFine1,   &record.oraInizio2,
-                              &record.oraFine2,   &record.oraInizio3, &record.oraFine3};
-    int column = 22;
-    for (const QString *time : times) {
-        putRight(out + column, 10, *time, u' ');
-        column += 11;
-    }
+    QString line(kMovementLineLength, Qt::Uninitialized);
+    writeLine(record, reinterpret_cast<char16_t *>(line.data()));
     return line;
+}
+
+bool movementLineLatin1(const HoursRecord &record, char *out)
+{
+    return writeLine(record, out) <= 0xFF;
 }
 
 } // namespace zelvaro

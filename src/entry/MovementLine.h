@@ -16,4 +16,8 @@ inline constexpr int kMovementLineLength = 87;
 // texts are placed as they are, whatever they hold; the note is not shown.
 QString movementLine(const HoursRecord &record);
 
+// The same line as 87 Latin-1 bytes written at `out`; false (and `out` undefined) when the line holds a
+// character beyond Latin-1.
+bool movementLineLatin1(const HoursRecord &record, char *out);
+
 } // namespace zelvaro

@@ -78,14 +78,16 @@ void GestioneCommands::esportaCsv()
         return;
     }
     m_services.pointer->setBusy(true);
-    QList<ExportRow> rows;
+    qsizetype rows = 0;
     Outcome error;
+    Outcome written;
     {
         const std::unique_ptr<Progress> progress =
             beginProgress(m_services, QStringLiteral("Esportazione delle ore in CSV in corso…"));
-        error = collectExportRows(m_archive, &rows, progress.get());
+        written = writeCsvFile(target, [&](CsvWriter &csv) {
+            return error = writeHoursCsv(m_archive, csv, &rows, progress.get());
+        });
     }
-    const Outcome written = error.failed() ? Outcome() : writeCsvFile(target, exportCsv(rows));
     m_services.pointer->setBusy(false);
     if (error.cancelled())
         return;
@@ -94,7 +96,7 @@ void GestioneCommands::esportaCsv()
     else if (written.failed())
         show(written.text, Icon::Warning);
     else
-        show(exportDoneText(rows.size(), target), Icon::Information);
+        show(exportDoneText(rows, target), Icon::Information);
 }
 
 void GestioneCommands::copiaDiSicurezza()

@@ -1,53 +1,76 @@
 #include "PrintLine.h"
 
-#include "Archive.h"
+#include <algorithm>
 
 namespace zelvaro {
 
 namespace {
 
-// `width` blanks followed by the text, keeping its last `width` characters.
-QString rightCut(const QString &text, qsizetype width)
+// `text` after `pad` repeated `width` times, keeping its last `width` characters.
+void appendCut(QString &line, const QString &text, qsizetype width, QChar pad)
 {
-    return (QString(width, QLatin1Char(' ')) + text).right(width);
+    if (text.size() >= width) {
+        line.append(QStringView(text).last(width));
+        return;
+    }
+    line.resize(line.size() + width - text.size(), pad);
+    line.append(text);
 }
 
 // A duration right-aligned in `width`; a longer one whole, since a cut figure would be wrong.
-QString rightWhole(const QString &text, qsizetype width)
+void appendWhole(QString &line, const QString &text, qsizetype width)
 {
-    return text.rightJustified(width, QLatin1Char(' '), false);
+    if (text.size() < width)
+        line.resize(line.size() + width - text.size(), QLatin1Char(' '));
+    line.append(text);
 }
 
-// "00" (or "0000") followed by the text, keeping its last `width` characters.
-QString zeroCut(const QString &text, qsizetype width)
+// True when the text holds something besides blanks.
+bool shown(const QString &text)
 {
-    return (QString(width, QLatin1Char('0')) + text).right(width);
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c != QLatin1Char(' '); });
 }
 
-QString timePair(const QString &start, const QString &end)
+void appendTimePair(QString &line, const QString &start, const QString &end)
 {
-    return QLatin1Char(' ') + rightCut(start, 6) + QLatin1Char(' ') + rightCut(end, 6);
+    line.append(QLatin1Char(' '));
+    appendCut(line, start, 6, QLatin1Char(' '));
+    line.append(QLatin1Char(' '));
+    appendCut(line, end, 6, QLatin1Char(' '));
 }
 
 } // namespace
 
 QString printLine(const HoursRecord &record, const BoxTexts &totals)
 {
-    QString line = record.numMov.leftJustified(5, QLatin1Char(' '), false);
-    line += QLatin1Char(' ') + zeroCut(record.giorno, 2) + QLatin1Char('/') + zeroCut(record.mese, 2) +
-            QLatin1Char('/') + zeroCut(record.anno, 4);
-    line += timePair(record.oraInizio1, record.oraFine1);
-    if (!trimBlanks(totals.totale2).isEmpty()) {
-        line += QStringLiteral("  Tot.1: ") + rightWhole(totals.totale1, 14);
-        line += timePair(record.oraInizio2, record.oraFine2);
-        line += QStringLiteral("  Tot.2: ") + rightWhole(totals.totale2, 14);
+    QString line;
+    line.reserve(200);
+    line.append(record.numMov);
+    if (record.numMov.size() < 5)
+        line.resize(line.size() + 5 - record.numMov.size(), QLatin1Char(' '));
+    line.append(QLatin1Char(' '));
+    appendCut(line, record.giorno, 2, QLatin1Char('0'));
+    line.append(QLatin1Char('/'));
+    appendCut(line, record.mese, 2, QLatin1Char('0'));
+    line.append(QLatin1Char('/'));
+    appendCut(line, record.anno, 4, QLatin1Char('0'));
+    appendTimePair(line, record.oraInizio1, record.oraFine1);
+    if (shown(totals.totale2)) {
+        line.append(QLatin1String("  Tot.1: "));
+        appendWhole(line, totals.totale1, 14);
+        appendTimePair(line, record.oraInizio2, record.oraFine2);
+        line.append(QLatin1String("  Tot.2: "));
+        appendWhole(line, totals.totale2, 14);
     }
-    if (!trimBlanks(totals.totale3).isEmpty()) {
-        line += timePair(record.oraInizio3, record.oraFine3);
-        line += QStringLiteral("  Tot.3: ") + rightWhole(totals.totale3, 15);
+    if (shown(totals.totale3)) {
+        appendTimePair(line, record.oraInizio3, record.oraFine3);
+        line.append(QLatin1String("  Tot.3: "));
+        appendWhole(line, totals.totale3, 15);
     }
-    line += QStringLiteral("  Tot.Giorno: ") + rightWhole(totals.totaleGenerale, 14);
-    line += QStringLiteral("  Tot.Settimana: ") + rightWhole(totals.totaleGenSettimana, 15);
+    line.append(QLatin1String("  Tot.Giorno: "));
+    appendWhole(line, totals.totaleGenerale, 14);
+    line.append(QLatin1String("  Tot.Settimana: "));
+    appendWhole(line, totals.totaleGenSettimana, 15);
     return line;
 }
 

@@ -10,12 +10,15 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRawFont>
 #include <QSaveFile>
 
 #include <algorithm>
+#include <array>
 
 namespace zelvaro {
 
@@ -39,6 +42,90 @@ QFont listFont(qreal pointSize)
 QRectF printableRect(const QPagedPaintDevice &device)
 {
     return device.pageLayout().paintRectPixels(device.logicalDpiX());
+}
+
+bool printableAscii(const QString &line)
+{
+    return std::all_of(line.cbegin(), line.cend(), [](QChar c) { return c >= u' ' && c <= u'~'; });
+}
+
+// The glyphs of the printable ASCII characters in a fixed-pitch font, placed one pitch apart: a line
+// of them is drawn as a glyph run, without the text engine laying it out, with the glyphs and the
+// places the text engine gives them.
+class AsciiGlyphs
+{
+public:
+    AsciiGlyphs(const QFont &deviceFont, const QFontMetricsF &metrics)
+        : m_font(QRawFont::fromFont(deviceFont)), m_pitch(metrics.horizontalAdvance(QLatin1Char(' ')))
+    {
+        QString ascii;
+        for (char16_t c = u' '; c <= u'~'; ++c) {
+            ascii.append(QChar(c));
+            if (metrics.horizontalAdvance(QChar(c)) != m_pitch)
+                return;
+        }
+        const QList<quint32> glyphs =
+            m_font.isValid() ? m_font.glyphIndexesForString(ascii) : QList<quint32>();
+        if (glyphs.size() != ascii.size() || glyphs.contains(0))
+            return;
+        std::copy(glyphs.cbegin(), glyphs.cend(), m_glyphs.begin());
+        m_usable = true;
+    }
+
+    // Draws `line` with its baseline at `origin`; false (nothing drawn) when it is not all printable
+    // ASCII or the font does not allow it.
+    bool draw(QPainter &painter, const QPointF &origin, const QString &line) const
+    {
+        if (!m_usable || !printableAscii(line) || line.isEmpty())
+            return false;
+        QList<quint32> indexes(line.size());
+        QList<QPointF> positions(line.size());
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            indexes[i] = m_glyphs[line.at(i).unicode() - u' '];
+            positions[i] = QPointF(qreal(i) * m_pitch, 0);
+        }
+        QGlyphRun run;
+        run.setRawFont(m_font);
+        run.setGlyphIndexes(indexes);
+        run.setPositions(positions);
+        painter.drawGlyphRun(origin, run);
+        return true;
+    }
+
+private:
+    QRawFont m_font;
+    qreal m_pitch;
+    std::array<quint32, 95> m_glyphs{};
+    bool m_usable = false;
+};
+
+// The width of the widest of `lines` in `metrics`, and in `index` the first line that has it. In a
+// font where every printable ASCII character has the same advance, such a line is no wider than a
+// longer one already measured: only the lines longer than every one before them are measured,
+// besides those with other characters.
+qreal widestLine(const QStringList &lines, const QFontMetricsF &metrics, qsizetype *index)
+{
+    const qreal pitch = metrics.horizontalAdvance(QLatin1Char(' '));
+    bool fixedAscii = true;
+    for (char16_t c = u'!'; c <= u'~' && fixedAscii; ++c)
+        fixedAscii = metrics.horizontalAdvance(QChar(c)) == pitch;
+    qreal widest = 0;
+    qsizetype longestAscii = -1;
+    *index = 0;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString &line = lines.at(i);
+        if (fixedAscii && printableAscii(line)) {
+            if (line.size() <= longestAscii)
+                continue;
+            longestAscii = line.size();
+        }
+        const qreal w = metrics.horizontalAdvance(line);
+        if (w > widest) {
+            widest = w;
+            *index = i;
+        }
+    }
+    return widest;
 }
 
 } // namespace
@@ -157,25 +244,9 @@ bool QtLinePrinter::render(const QStringList &lines, const QString &title, const
     device.setPageLayout(QPageLayout(page, QPageLayout::Portrait,
                                      QMarginsF(kPdfMarginMm, kPdfMarginMm, kPdfMarginMm, kPdfMarginMm),
                                      QPageLayout::Millimeter));
-    // Orientation and size are chosen on the widest line before the first page is drawn. Measuring
-    // takes about a fifth of the time: no line is laid out yet, but the user may cancel.
-    const qint64 total = lines.size();
+    // Orientation and size are chosen on the widest line before the first page is drawn.
     qsizetype widestIndex = 0;
-    qreal widest = 0;
-    {
-        const QFontMetricsF metrics(listFont(kPortraitLimitPt), &device);
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            if (!goOn(progress, 0, total)) {
-                m_cancelled = true;
-                return false;
-            }
-            const qreal w = metrics.horizontalAdvance(lines.at(i));
-            if (w > widest) {
-                widest = w;
-                widestIndex = i;
-            }
-        }
-    }
+    const qreal widest = widestLine(lines, QFontMetricsF(listFont(kPortraitLimitPt), &device), &widestIndex);
     const bool landscape = widest > printableRect(device).width();
     if (landscape)
         device.setPageOrientation(QPageLayout::Landscape);
@@ -192,6 +263,7 @@ bool QtLinePrinter::render(const QStringList &lines, const QString &title, const
         font.setPointSizeF(size);
     }
 
+    const qint64 total = lines.size();
     const QFontMetricsF metrics(font, &device);
     const qreal toPoints = 72.0 / device.logicalDpiX();
     m_layout.landscape = landscape;
@@ -204,6 +276,7 @@ bool QtLinePrinter::render(const QStringList &lines, const QString &title, const
     if (!painter.begin(&device))
         return false;
     painter.setFont(font);
+    const AsciiGlyphs asciiGlyphs(QFont(font, &device), metrics);
     qreal top = 0;
     qint64 done = 0;
     for (const QString &line : lines) {
@@ -220,7 +293,9 @@ bool QtLinePrinter::render(const QStringList &lines, const QString &title, const
             ++m_layout.pages;
             top = 0;
         }
-        painter.drawText(QPointF(0, top + metrics.ascent()), line);
+        const QPointF baseline(0, top + metrics.ascent());
+        if (!asciiGlyphs.draw(painter, baseline, line))
+            painter.drawText(baseline, line);
         top += metrics.lineSpacing();
     }
     return painter.end();

@@ -59,9 +59,14 @@ QDate recordDate(QStringView anno, QStringView mese, QStringView giorno)
 void SummaryBuilder::add(QStringView anno, QStringView mese, QStringView giorno, bool complete,
                          double minutes)
 {
+    add(recordDate(anno, mese, giorno), anno, mese, giorno, complete, minutes);
+}
+
+void SummaryBuilder::add(const QDate &date, QStringView anno, QStringView mese, QStringView giorno,
+                         bool complete, double minutes)
+{
     if (!std::isfinite(minutes))
         minutes = 0;
-    const QDate date = recordDate(anno, mese, giorno);
     if (date.isValid()) {
         m_dated.push_back(Dated{date.toJulianDay(), complete ? minutes : 0, complete});
         return;

@@ -71,6 +71,9 @@ public:
     // beyond the range of a double counts 0).
     void add(QStringView anno, QStringView mese, QStringView giorno, bool complete, double minutes);
     void add(const ComputedDay &day);
+    // The same, `date` being recordDate() of the three texts.
+    void add(const QDate &date, QStringView anno, QStringView mese, QStringView giorno, bool complete,
+             double minutes);
     HoursSummary finish();
 
 private:

@@ -1,6 +1,7 @@
 #include "RiepilogoWindow.h"
 
 #include "Archive.h"
+#include "ColumnWidths.h"
 #include "CsvFile.h"
 #include "ErrorReport.h"
 #include "SummaryCsv.h"
@@ -17,6 +18,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace zelvaro {
 
 namespace {
@@ -25,10 +28,12 @@ constexpr int kYearRole = Qt::UserRole;
 constexpr int kMonthRole = Qt::UserRole + 1; // -1 on a year's line, 0 on "Data non valida"
 constexpr int kDayColumns = 10;
 
-QTreeWidgetItem *periodItem(const QString &name, const PeriodTotals &t, int year, int month)
+QTreeWidgetItem *periodItem(const QString &name, const PeriodTotals &t, int year, int month,
+                            LongestTexts &longest)
 {
-    auto *item = new QTreeWidgetItem(
-        QStringList{name, QString::number(t.days), hoursText(t.minutes), decimalHoursText(t.minutes)});
+    const QStringList texts{name, QString::number(t.days), hoursText(t.minutes), decimalHoursText(t.minutes)};
+    auto *item = new QTreeWidgetItem(texts);
+    longest.note(item, texts);
     item->setData(0, kYearRole, year);
     item->setData(0, kMonthRole, month);
     for (int column = 1; column < 4; ++column)
@@ -88,7 +93,6 @@ RiepilogoWindow::RiepilogoWindow(Archive &archive, const Services &services, Lin
     m_tvwPERIODI->setHeaderLabels({QStringLiteral("Periodo"), QStringLiteral("Giorni"), QStringLiteral("Ore"),
                                    QStringLiteral("Ore decimali")});
     m_tvwPERIODI->setUniformRowHeights(true);
-    m_tvwPERIODI->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
     m_lblPERIODO = new QLabel(this);
     m_lblPERIODO->setObjectName(QStringLiteral("lblPERIODO"));
@@ -162,14 +166,15 @@ QSize RiepilogoWindow::sizeHint() const
 void RiepilogoWindow::reload()
 {
     m_services.pointer->setBusy(true);
-    HoursSummary summary;
-    const Outcome error = summarizeArchive(m_archive, &summary);
+    SummarySheets sheets;
+    const Outcome error = SummarySheets::read(m_archive, &sheets);
     m_services.pointer->setBusy(false);
     if (error.failed()) {
         report(error);
         return;
     }
-    fillTree(summary);
+    m_sheets = std::move(sheets);
+    fillTree(m_sheets.summary());
 }
 
 void RiepilogoWindow::fillTree(const HoursSummary &summary)
@@ -181,28 +186,37 @@ void RiepilogoWindow::fillTree(const HoursSummary &summary)
     {
         const QSignalBlocker blocker(m_tvwPERIODI);
         m_tvwPERIODI->clear();
+        // Built apart and handed to the tree at once: one insertion, not one per line.
+        QList<QTreeWidgetItem *> top;
+        LongestTexts longestYears, longestMonths; // for the column widths
         QTreeWidgetItem *year = nullptr;
         qsizetype yearIndex = 0;
         for (const MonthTotals &m : summary.months) {
             if (!year || year->data(0, kYearRole).toInt() != m.year) {
-                year = periodItem(QString::number(m.year), summary.years.at(yearIndex++).totals, m.year, -1);
-                m_tvwPERIODI->addTopLevelItem(year);
-                year->setExpanded(true);
+                year = periodItem(QString::number(m.year), summary.years.at(yearIndex++).totals, m.year, -1,
+                                  longestYears);
+                top.append(year);
             }
-            latest = periodItem(monthName(m.month), m.totals, m.year, m.month);
+            latest = periodItem(monthName(m.month), m.totals, m.year, m.month, longestMonths);
             year->addChild(latest);
             if (wanted == SheetKey{m.year, m.month})
                 kept = latest;
         }
         if (summary.invalidDates.records > 0) {
             QTreeWidgetItem *invalid =
-                periodItem(QStringLiteral("Data non valida"), summary.invalidDates, 0, 0);
-            m_tvwPERIODI->addTopLevelItem(invalid);
+                periodItem(QStringLiteral("Data non valida"), summary.invalidDates, 0, 0, longestYears);
+            top.append(invalid);
             if (wanted && wanted->invalidDates())
                 kept = invalid;
             if (!latest)
                 latest = invalid;
         }
+        m_tvwPERIODI->addTopLevelItems(top);
+        for (QTreeWidgetItem *item : std::as_const(top)) {
+            if (item->childCount() > 0)
+                item->setExpanded(true);
+        }
+        fitTreeColumns(*m_tvwPERIODI, longestYears, longestMonths);
     }
     QTreeWidgetItem *chosen = kept ? kept : latest;
     if (!chosen) {
@@ -221,15 +235,7 @@ void RiepilogoWindow::choose(QTreeWidgetItem *item)
         clearSheet();
         return;
     }
-    m_services.pointer->setBusy(true);
-    Sheet sheet;
-    const Outcome error = collectSheet(m_archive, *key, &sheet);
-    m_services.pointer->setBusy(false);
-    if (error.failed()) {
-        report(error);
-        return;
-    }
-    m_sheet = std::move(sheet);
+    m_sheet = m_sheets.sheet(*key);
 
     const PeriodTotals &total = m_sheet->rows.constLast().totals;
     QString caption = sheetPeriodName(*key) + QStringLiteral(" - Giorni: ") + QString::number(total.days) +
@@ -247,8 +253,7 @@ void RiepilogoWindow::choose(QTreeWidgetItem *item)
         const bool day = row.kind == SheetRow::Kind::Day;
         const QStringList cells = dayCells(*m_sheet, row);
         for (int c = 0; c < kDayColumns; ++c) {
-            // A subtotal's name is put in once the columns fit the records: it spans the day and
-            // the six times.
+            // A subtotal's name spans the day and the six times: it does not size the day's column.
             auto *cell = new QTableWidgetItem(day || c != 1 ? cells.at(c) : QString());
             if (c != 1)
                 cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -260,7 +265,7 @@ void RiepilogoWindow::choose(QTreeWidgetItem *item)
             m_grdGIORNI->setItem(r, c, cell);
         }
     }
-    m_grdGIORNI->resizeColumnsToContents();
+    fitGridColumns();
     for (int r = 0; r < m_grdGIORNI->rowCount(); ++r) {
         if (m_sheet->rows.at(r).kind == SheetRow::Kind::Day)
             continue;
@@ -268,6 +273,21 @@ void RiepilogoWindow::choose(QTreeWidgetItem *item)
         m_grdGIORNI->item(r, 1)->setText(m_sheet->rows.at(r).label);
     }
     m_cmdSTAMPA_FOGLIO->setEnabled(!key->invalidDates());
+}
+
+void RiepilogoWindow::fitGridColumns()
+{
+    QTableWidget &grid = *m_grdGIORNI;
+    const int gridLine = grid.showGrid() ? 1 : 0;
+    for (int column = 0; column < kDayColumns; ++column) {
+        // The subtotals are bold: their longest text is measured apart.
+        QList<QModelIndex> days, totals;
+        for (int row = 0; row < grid.rowCount(); ++row)
+            (m_sheet->rows.at(row).kind == SheetRow::Kind::Day ? days : totals)
+                .append(grid.model()->index(row, column));
+        fitColumn(grid, *grid.horizontalHeader(), column,
+                  {{longestText(days), gridLine}, {longestText(totals), gridLine}});
+    }
 }
 
 void RiepilogoWindow::clearSheet()
@@ -331,7 +351,10 @@ void RiepilogoWindow::cmdESPORTA_CSV_Click()
         error = summarizeArchive(m_archive, &summary, progress.get());
     }
     if (!error.failed())
-        error = writeCsvFile(path, summaryCsv(summary, SummaryRows::Months));
+        error = writeCsvFile(path, [&summary](CsvWriter &csv) {
+            writeSummaryCsv(summary, SummaryRows::Months, csv);
+            return Outcome();
+        });
     m_services.pointer->setBusy(false);
     if (error.cancelled())
         return;

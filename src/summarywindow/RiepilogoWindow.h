@@ -2,6 +2,7 @@
 
 #include "LinePrinter.h"
 #include "PlatformServices.h"
+#include "SummarySheets.h"
 #include "Timesheet.h"
 
 #include <QWidget>
@@ -23,9 +24,9 @@ PrintDocument timesheetDocument(const SheetKey &key);
 
 // "Riepilogo ore": the years with their months (and the records without a valid date) with days
 // and hours; the chosen month's records with a subtotal per ISO week and the month's total; the
-// buttons "Stampa foglio ore" and "Esporta CSV…". It reads the archive again whenever the hours
-// window reports a change. `archive`, the services (the file dialogs among them) and `printer`
-// must outlive the window.
+// buttons "Stampa foglio ore" and "Esporta CSV…". It reads the archive once when it opens and again
+// whenever the hours window reports a change; every month chosen is laid out from that read. `archive`, the
+// services (the file dialogs among them) and `printer` must outlive the window.
 class RiepilogoWindow : public QWidget
 {
     Q_OBJECT
@@ -33,14 +34,16 @@ public:
     RiepilogoWindow(Archive &archive, const Services &services, LinePrinter &printer,
                     QWidget *parent = nullptr);
 
-    // Reads the summary and the chosen month again; a failing archive is reported and the window
-    // keeps what it showed.
+    // Reads the archive again (the summary and every month's records) and shows the chosen month
+    // from it; a failing archive is reported and the window keeps what it showed.
     void reload();
 
     QSize sizeHint() const override;
 
 private:
     void fillTree(const HoursSummary &summary);
+    // Column widths from the longest texts, not from every line.
+    void fitGridColumns();
     void choose(QTreeWidgetItem *item);
     bool showSheet(const SheetKey &key);
     void clearSheet();
@@ -53,6 +56,7 @@ private:
     Archive &m_archive;
     Services m_services;
     LinePrinter &m_printer;
+    SummarySheets m_sheets;       // what the last read of the archive found
     std::optional<Sheet> m_sheet; // the month (or the undated records) shown
     std::optional<SheetKey> m_chosen;
 

@@ -17,14 +17,29 @@ double inRange(double hours)
     return std::isfinite(hours) ? hours : 0;
 }
 
+// What readDuration reads back from the text that writeDurationText writes for `hours` and
+// `minutes`. Whole figures of at most 15 digits are written digit for digit and read back exactly
+// (a zero without its sign); any other figure is read from the text itself.
+HoursMinutes readBack(const QString &text, double hours, double minutes)
+{
+    const auto whole = [](double v) {
+        return v >= -1e15 && v <= 1e15 && double(static_cast<long long>(v)) == v;
+    };
+    if (whole(hours) && whole(minutes))
+        return {hours + 0.0, minutes + 0.0};
+    return readDuration(text);
+}
+
 // Writes the duration of one period into `box`, or empties it when the start or the end is not
-// given. Returns whether the period is complete.
-bool computePeriod(const QString &start, const QString &end, QString &box)
+// given; `read` receives what readDuration reads back from the box. Returns whether the period is
+// complete.
+bool computePeriod(QStringView start, QStringView end, QString &box, HoursMinutes &read)
 {
     const double s = leadingNumber(start);
     const double e = leadingNumber(end);
     if (s == 0 || e == 0) {
         box.truncate(0);
+        read = {};
         return false;
     }
     const HoursMinutes from = splitTime(s);
@@ -41,6 +56,7 @@ bool computePeriod(const QString &start, const QString &end, QString &box)
         minutes -= 60 * carry;
     }
     writeDurationText(box, inRange(hours), minutes);
+    read = readBack(box, inRange(hours), minutes);
     return true;
 }
 
@@ -48,18 +64,23 @@ bool computePeriod(const QString &start, const QString &end, QString &box)
 
 bool CALCOLA_ORE(BoxTexts &boxes, WeekAccumulators &week, HoursMinutes *dayTotal)
 {
-    const bool period1Complete = computePeriod(boxes.oraInizio1, boxes.oraFine1, boxes.totale1);
-    computePeriod(boxes.oraInizio2, boxes.oraFine2, boxes.totale2);
-    computePeriod(boxes.oraInizio3, boxes.oraFine3, boxes.totale3);
+    return CALCOLA_ORE(TimeEntries{boxes.oraInizio1, boxes.oraFine1, boxes.oraInizio2, boxes.oraFine2,
+                                   boxes.oraInizio3, boxes.oraFine3},
+                       boxes, week, dayTotal);
+}
+
+bool CALCOLA_ORE(const TimeEntries &times, BoxTexts &boxes, WeekAccumulators &week, HoursMinutes *dayTotal)
+{
+    // The day total is made from the period texts as read back, an emptied one counting as 0.
+    HoursMinutes p1, p2, p3;
+    const bool period1Complete = computePeriod(times.oraInizio1, times.oraFine1, boxes.totale1, p1);
+    computePeriod(times.oraInizio2, times.oraFine2, boxes.totale2, p2);
+    computePeriod(times.oraInizio3, times.oraFine3, boxes.totale3, p3);
     // A complete period 1 shorter than one hour ("0 h / 45 Min.") still makes a day: its duration
     // text reads as 0 hours, but the short morning was worked and belongs in the totals.
     if (!period1Complete)
         return false;
 
-    // The day total is read back from the period texts, an emptied one counting as 0.
-    const HoursMinutes p1 = readDuration(boxes.totale1);
-    const HoursMinutes p2 = readDuration(boxes.totale2);
-    const HoursMinutes p3 = readDuration(boxes.totale3);
     double hours = inRange(p1.hours + p2.hours + p3.hours);
     double minutes = p1.minutes + p2.minutes + p3.minutes;
     if (minutes < 0) {
@@ -89,7 +110,8 @@ bool CALCOLA_ORE(BoxTexts &boxes, WeekAccumulators &week, HoursMinutes *dayTotal
 
 void copyText(QString &to, QStringView from)
 {
-    to.resize(from.size());
+    if (to.size() != from.size())
+        to.resize(from.size());
     std::copy(from.begin(), from.end(), to.begin());
 }
 

@@ -45,4 +45,16 @@ struct WeekAccumulators
 // receives it as the text shows it.
 bool CALCOLA_ORE(BoxTexts &boxes, WeekAccumulators &week, HoursMinutes *dayTotal = nullptr);
 
+// Six time entries held elsewhere (a record read from the archive).
+struct TimeEntries
+{
+    QStringView oraInizio1, oraFine1;
+    QStringView oraInizio2, oraFine2;
+    QStringView oraInizio3, oraFine3;
+};
+
+// The same computation on `times`: the boxes' own six entries are neither read nor written.
+bool CALCOLA_ORE(const TimeEntries &times, BoxTexts &boxes, WeekAccumulators &week,
+                 HoursMinutes *dayTotal = nullptr);
+
 } // namespace zelvaro

@@ -109,7 +109,8 @@ void writeDurationText(QString &box, double hours, double minutes)
     if (hoursWidth > 0 && minutesWidth > 0) {
         static constexpr char16_t kMiddle[] = u" h / ";
         static constexpr char16_t kEnd[] = u" Min.";
-        box.resize(hoursWidth + 5 + minutesWidth + 5);
+        if (box.size() != hoursWidth + 5 + minutesWidth + 5) // mostly as long as the text before
+            box.resize(hoursWidth + 5 + minutesWidth + 5);
         char16_t *out = reinterpret_cast<char16_t *>(box.data());
         writeWholeAt(out, hoursWidth, hours);
         out += hoursWidth;

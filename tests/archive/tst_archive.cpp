@@ -511,7 +511,7 @@ private slots:
                 !makeDailyBackup(*archive, filePath("aperta/nuova/copie"), QDate(2024, 2, 1)));
         for (const char *name : {"condiviso.csv", "nuovo.csv"}) {
             SafeNewFile file(filePath(name), SafeNewFile::Existing::Replace);
-            QVERIFY(!file.create() && !file.write("b") && !file.commit());
+            QVERIFY(!file.create() && !file.append("b") && !file.commit());
         }
         ::umask(umaskBefore);
         const QStringList series =

@@ -4,6 +4,7 @@
 #include "Fakes.h"
 #include "Form2.h"
 #include "MovementLine.h"
+#include "MovementListModel.h"
 #include "RecordKey.h"
 #include "TempArchive.h"
 #include "WindowDriver.h"
@@ -14,6 +15,7 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -545,6 +547,10 @@ private slots:
         QTest::newRow("times longer than ten keep their last ten")
             << u"6|1|1|2000|0123456789AB|12345678901|1234567890|||zzzzzzzzzzzz8.30"_s
             << u"6          01/01/2000 23456789AB 2345678901 1234567890                       zzzzzz8.30"_s;
+        QTest::newRow("Latin-1 letters") << u"7|1|1|2000|è8|||||ÿ"_s
+            << u"7          01/01/2000         è8                                                      ÿ"_s;
+        QTest::newRow("characters beyond Latin-1") << u"8|1|1|2000|8€||||||"_s
+            << u"8          01/01/2000         8€                                                       "_s;
         // clang-format on
     }
 
@@ -553,9 +559,15 @@ private slots:
         QFETCH(QString, fields);
         QFETCH(QString, line);
         const QStringList f = fields.split(u'|');
-        QCOMPARE(movementLine(HoursRecord{f[0], f[3], f[2], f[1], f[4], f[5], f[6], f[7], f[8], f[9],
-                                          u"never shown"_s}),
-                 line);
+        // As the list keeps it, between two other lines.
+        const HoursRecord record{
+            f[0], f[3], f[2], f[1], f[4], f[5], f[6], f[7], f[8], f[9], u"never shown"_s};
+        HoursRecord other;
+        other.numMov = u"1"_s;
+        MovementRows rows;
+        for (const HoursRecord *r : std::array<const HoursRecord *, 3>{&other, &record, &other})
+            rows.append(*r, 0);
+        QCOMPARE(rows.line(1), line);
     }
 
     void recordNumber_data()

@@ -1,11 +1,43 @@
 #include "CsvFile.h"
+#include "Files.h"
 #include "HoursSummary.h"
 #include "SummaryCsv.h"
+#include "SummarySheets.h"
+#include "TempArchive.h"
 #include "Timesheet.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace zelvaro;
+using namespace zelvaro::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// What `produce` writes, whole.
+QByteArray csvOf(const std::function<Outcome(CsvWriter &)> &produce, Outcome *outcome = nullptr)
+{
+    QByteArray bytes;
+    CsvWriter csv([&bytes](QByteArrayView part) {
+        bytes += part;
+        return Outcome();
+    });
+    const Outcome produced = produce(csv);
+    if (outcome)
+        *outcome = produced;
+    return csv.finish().failed() ? QByteArray() : bytes;
+}
+
+QByteArray summaryCsv(const HoursSummary &summary, SummaryRows rows)
+{
+    return csvOf([&](CsvWriter &csv) {
+        writeSummaryCsv(summary, rows, csv);
+        return Outcome();
+    });
+}
+
+} // namespace
 
 class TestSummary : public QObject
 {
@@ -40,9 +72,11 @@ private slots:
     // feed first is guarded as a carriage return first is.
     void csvLine()
     {
-        QByteArray line;
-        appendCsvLine(line, {"+A1", "-1.5", "a\nb", "\n=1", "\r=1"});
-        QCOMPARE(line, "'+A1;-1.5;\"a\nb\";\"'\n=1\";\"'\r=1\"\r\n");
+        const QByteArray line = csvOf([](CsvWriter &csv) {
+            csv.line({"+A1", "-1.5", "a\nb", "\n=1", "\r=1"});
+            return Outcome();
+        });
+        QCOMPARE(line, QByteArray(kUtf8ByteOrderMark) + "'+A1;-1.5;\"a\nb\";\"'\n=1\";\"'\r=1\"\r\n");
     }
 
     // Worked by hand: ISO weeks across two year ends, a negative day, two records on one date, an
@@ -124,6 +158,83 @@ private slots:
         const QStringList lines = timesheetLines(sheet);
         QCOMPARE(lines.value(4),
                  "Settimana 49 (fino al 30/11)" + QString(48, u' ') + "     0 h / 0 Min.         0,00");
+    }
+
+    // Every month's sheet comes from one read, laid out after the archive is closed: the first and
+    // the last day of a month belong to it alone, dates in order, one date's records by number.
+    void sheetsFromOneRead_data()
+    {
+        QTest::addColumn<int>("year");
+        QTest::addColumn<int>("month");
+        QTest::addColumn<QStringList>("rows"); // label|number|start of period 1|minutes
+        QTest::newRow("February from the 1st to the 28th")
+            << 2026 << 2 << QStringList{"dom 01/02/2026|3|8|120",           "dom 01/02/2026|5|14|60",
+                                        "Settimana 5 (dal 1/2)|||180",      "sab 28/02/2026|1|8|240",
+                                        "Settimana 9 (fino al 28/2)|||240", "Totale febbraio 2026|||420"};
+        QTest::newRow("March 1st") << 2026 << 3
+                                   << QStringList{"dom 01/03/2026|2|8|60", "Settimana 9 (dal 1/3)|||60",
+                                                  "Totale marzo 2026|||60"};
+        QTest::newRow("a month without records") << 2026 << 4 << QStringList{"Totale aprile 2026|||0"};
+        QTest::newRow("no valid date, in number order")
+            << 0 << 0 << QStringList{"30/2/2026|6|8|60", "x/2/2026|7|8 €|60", "Totale Data non valida|||120"};
+    }
+
+    void sheetsFromOneRead()
+    {
+        QFETCH(int, year);
+        QFETCH(int, month);
+        QFETCH(QStringList, rows);
+        TempArchive temp;
+        temp.insert(1, "28", "2", "2026", {"8", "12"});
+        temp.insert(2, "1", "3", "2026", {"8", "9"});
+        temp.insert(3, "1", "2", "2026", {"8", "10"});
+        temp.insert(4, "31", "1", "2026", {"8", "11"});
+        temp.insert(5, "1", "2", "2026", {"14", "15"});
+        temp.insert(6, "30", "2", "2026", {"8", "9"});
+        temp.insert(7, "x", "2", "2026", {"8 €", "9"}); // kept beyond Latin-1
+        Outcome error;
+        const auto archive = Archive::open(temp.path(), &error);
+        SummarySheets sheets;
+        QVERIFY(archive && !SummarySheets::read(*archive, &sheets));
+        archive->close();
+        QCOMPARE(sheets.summary().total.records, 7);
+        const Sheet sheet = sheets.sheet({year, month});
+        QStringList shown;
+        for (const SheetRow &row : sheet.rows) {
+            const bool day = row.kind == SheetRow::Kind::Day;
+            const HoursRecord &r = sheet.records.value(day ? row.record : 0).record;
+            shown << row.label + u'|' + (day ? r.numMov + u'|' + r.oraInizio1 : u"|"_s) + u'|' +
+                         QString::number(row.totals.minutes);
+        }
+        QCOMPARE(shown, rows);
+    }
+
+    // A CSV longer than the writer's buffer arrives whole and in order; one whose making fails leaves
+    // the file that was there, and nothing beside it.
+    void csvFile_data()
+    {
+        QTest::addColumn<bool>("fails");
+        QTest::newRow("five thousand lines") << false;
+        QTest::newRow("making it fails") << true;
+    }
+
+    void csvFile()
+    {
+        QFETCH(bool, fails);
+        QTemporaryDir folder;
+        const QString path = folder.filePath("ore.csv");
+        QVERIFY(writeBytes(path, "vecchio"));
+        QByteArray expected(kUtf8ByteOrderMark);
+        for (int i = 1; i <= 5000; ++i)
+            expected += "riga " + QByteArray::number(i) + ";\"a;b\"\r\n";
+        const Outcome written = writeCsvFile(path, [&](CsvWriter &csv) {
+            for (int i = 1; i <= 5000; ++i)
+                csv.line({"riga " + QString::number(i), "a;b"});
+            return fails ? Outcome::cancelledByUser() : Outcome();
+        });
+        QCOMPARE(written.cancelled(), fails);
+        QCOMPARE(readBytes(path), fails ? QByteArray("vecchio") : expected);
+        QCOMPARE(folderEntries(folder.path()), QStringList{"ore.csv"});
     }
 };
 

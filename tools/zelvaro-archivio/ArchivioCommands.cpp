@@ -250,22 +250,6 @@ int importa(const QStringList &options, QIODevice &out, QIODevice &err)
     return kExitOk;
 }
 
-// Writes `csv` to standard output, or whole to `target` when it is given (never over an archive),
-// then says `done`.
-int writeCsv(const QByteArray &csv, const QString &target, const QString &done, QIODevice &out,
-             QIODevice &err)
-{
-    if (target.isEmpty()) {
-        if (out.write(csv) != csv.size())
-            return fail(err, QStringLiteral("impossibile scrivere sullo standard output"));
-        return kExitOk;
-    }
-    if (const Outcome written = writeCsvFile(target, csv))
-        return fail(err, lowerFirst(written.text));
-    writeLine(out, done);
-    return kExitOk;
-}
-
 int esporta(const QStringList &args, QIODevice &out, QIODevice &err)
 {
     const QString &path = args.at(0);
@@ -275,11 +259,9 @@ int esporta(const QStringList &args, QIODevice &out, QIODevice &err)
     const std::unique_ptr<Archive> archive = openArchive(path, err);
     if (!archive)
         return kExitFailure;
-    QList<ExportRow> rows;
-    if (const Outcome error = collectExportRows(*archive, &rows); error.failed())
-        return readFailure(err, path, error);
-    archive->close();
-    return writeCsv(exportCsv(rows), args.value(1), exportDoneText(rows.size(), args.value(1)), out, err);
+    qsizetype rows = 0;
+    return writeCsv([&](CsvWriter &csv) { return writeHoursCsv(*archive, csv, &rows); }, path, args.value(1),
+                    [&] { return exportDoneText(rows, args.value(1)); }, out, err);
 }
 
 const QString kSettimane = QStringLiteral("--settimane");
@@ -302,10 +284,17 @@ int riepilogo(const QStringList &options, QIODevice &out, QIODevice &err)
     const qsizetype groups = weeks ? summary.weeks.size() : summary.months.size();
     const QString what = weeks ? (groups == 1 ? QStringLiteral(" settimana") : QStringLiteral(" settimane"))
                                : (groups == 1 ? QStringLiteral(" mese") : QStringLiteral(" mesi"));
-    return writeCsv(summaryCsv(summary, weeks ? SummaryRows::Weeks : SummaryRows::Months), args.value(1),
-                    QStringLiteral("Scritto il riepilogo di ") + QString::number(groups) + what +
-                        QStringLiteral(" in ") + quoted(args.value(1)),
-                    out, err);
+    const auto write = [&](CsvWriter &csv) {
+        writeSummaryCsv(summary, weeks ? SummaryRows::Weeks : SummaryRows::Months, csv);
+        return Outcome();
+    };
+    return writeCsv(
+        write, path, args.value(1),
+        [&] {
+            return QStringLiteral("Scritto il riepilogo di ") + QString::number(groups) + what +
+                   QStringLiteral(" in ") + quoted(args.value(1));
+        },
+        out, err);
 }
 
 int verifica(const QStringList &args, QIODevice &out, QIODevice &err)

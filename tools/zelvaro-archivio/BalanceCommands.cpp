@@ -299,23 +299,23 @@ int saldo(const QStringList &options, QIODevice &out, QIODevice &err)
                     QStringLiteral("nessun orario contrattuale in ") + quoted(path) +
                         QStringLiteral(": il saldo si misura sull'orario contrattuale, da registrare con "
                                        "\"zelvaro-archivio orario\""));
-    // Row by row, so that the rows can go straight into the file.
-    QByteArray csv(kUtf8ByteOrderMark);
-    forEachBalanceCsvRow(*balance, rows, [&](const QStringList &fields) { appendCsvLine(csv, fields); });
-    if (target.isEmpty()) {
-        if (out.write(csv) != csv.size())
-            return fail(err, QStringLiteral("impossibile scrivere sullo standard output"));
-        return kExitOk;
-    }
-    if (const Outcome written = writeCsvFile(target, csv))
-        return fail(err, lowerFirst(written.text));
-    const qsizetype groups = rows == SummaryRows::Weeks ? balance->weeks.size() : balance->months.size();
-    const QString what = rows == SummaryRows::Weeks
-                             ? (groups == 1 ? QStringLiteral(" settimana") : QStringLiteral(" settimane"))
-                             : (groups == 1 ? QStringLiteral(" mese") : QStringLiteral(" mesi"));
-    writeLine(out, QStringLiteral("Scritto il saldo di ") + QString::number(groups) + what +
-                       QStringLiteral(" in ") + quoted(target));
-    return kExitOk;
+    const auto write = [&](CsvWriter &csv) {
+        writeBalanceCsv(*balance, rows, csv);
+        return Outcome();
+    };
+    return writeCsv(
+        write, path, target,
+        [&] {
+            const qsizetype groups =
+                rows == SummaryRows::Weeks ? balance->weeks.size() : balance->months.size();
+            const QString what =
+                rows == SummaryRows::Weeks
+                    ? (groups == 1 ? QStringLiteral(" settimana") : QStringLiteral(" settimane"))
+                    : (groups == 1 ? QStringLiteral(" mese") : QStringLiteral(" mesi"));
+            return QStringLiteral("Scritto il saldo di ") + QString::number(groups) + what +
+                   QStringLiteral(" in ") + quoted(target);
+        },
+        out, err);
 }
 
 } // namespace

@@ -44,6 +44,36 @@ Outcome prepareReading(ArchiveReading &reading, const QString &path, QIODevice &
     return error;
 }
 
+// Writes the CSV of `produce` to standard output as it is made, or to `target` when it is given
+// (which it replaces only once complete, never an archive), then says `done()`. A failure of
+// `produce` is a read failure of `path`.
+int writeCsv(const CsvProducer &produce, const QString &path, const QString &target,
+             const std::function<QString()> &done, QIODevice &out, QIODevice &err)
+{
+    Outcome readError;
+    const auto read = [&](CsvWriter &csv) { return readError = produce(csv); };
+    if (target.isEmpty()) {
+        CsvWriter csv([&out](QByteArrayView bytes) {
+            if (out.write(bytes.data(), bytes.size()) == bytes.size())
+                return Outcome();
+            return Outcome::failure(kFileErrorCode,
+                                    QStringLiteral("impossibile scrivere sullo standard output"));
+        });
+        if (read(csv).failed())
+            return readFailure(err, path, readError);
+        if (const Outcome written = csv.finish())
+            return fail(err, written.text);
+        return kExitOk;
+    }
+    const Outcome written = writeCsvFile(target, read);
+    if (readError.failed())
+        return readFailure(err, path, readError);
+    if (written.failed())
+        return fail(err, lowerFirst(written.text));
+    writeLine(out, done());
+    return kExitOk;
+}
+
 std::unique_ptr<Archive> openArchive(const QString &path, QIODevice &err, Archive::OpenMode mode)
 {
     Outcome error;

@@ -2,6 +2,7 @@
 
 #include "Archive.h"
 #include "ArchivioCommands.h"
+#include "CsvFile.h"
 
 #include <QString>
 #include <QStringList>
@@ -45,6 +46,12 @@ Outcome prepareReading(ArchiveReading &reading, const QString &path, QIODevice &
 // Opens the archive; on failure reports it ("impossibile aprire l'archivio «…»: …") and returns null.
 std::unique_ptr<Archive> openArchive(const QString &path, QIODevice &err,
                                      Archive::OpenMode mode = Archive::OpenMode::ReadOnly);
+
+// Writes the CSV of `produce` to standard output as it is made, or to `target` when it is given
+// (which it replaces only once complete, never an archive), then says `done()`. A failure of
+// `produce` is a read failure of `path`.
+int writeCsv(const CsvProducer &produce, const QString &path, const QString &target,
+             const std::function<QString()> &done, QIODevice &out, QIODevice &err);
 
 // "errore nella lettura di «path»: " and the cause, exit status 1.
 int readFailure(QIODevice &err, const QString &path, const Outcome &error);
