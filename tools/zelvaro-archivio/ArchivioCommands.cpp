@@ -254,9 +254,7 @@ int esporta(const QStringList &args, QIODevice &out, QIODevice &err)
 {
     const QString &path = args.at(0);
     ArchiveReading reading(path);
-    if (const Outcome error = prepareReading(reading, path, err))
-        return fail(err, QStringLiteral("impossibile aprire l'archivio: ") + error.text);
-    const std::unique_ptr<Archive> archive = openArchive(path, err);
+    const std::unique_ptr<Archive> archive = openForReading(reading, path, err);
     if (!archive)
         return kExitFailure;
     qsizetype rows = 0;
@@ -272,18 +270,14 @@ int riepilogo(const QStringList &options, QIODevice &out, QIODevice &err)
     const bool weeks = args.removeAll(kSettimane) > 0;
     const QString &path = args.at(0);
     ArchiveReading reading(path);
-    if (const Outcome error = prepareReading(reading, path, err))
-        return fail(err, QStringLiteral("impossibile aprire l'archivio: ") + error.text);
-    const std::unique_ptr<Archive> archive = openArchive(path, err);
+    const std::unique_ptr<Archive> archive = openForReading(reading, path, err);
     if (!archive)
         return kExitFailure;
     HoursSummary summary;
     if (const Outcome error = summarizeArchive(*archive, &summary); error.failed())
         return readFailure(err, path, error);
     archive->close();
-    const qsizetype groups = weeks ? summary.weeks.size() : summary.months.size();
-    const QString what = weeks ? (groups == 1 ? QStringLiteral(" settimana") : QStringLiteral(" settimane"))
-                               : (groups == 1 ? QStringLiteral(" mese") : QStringLiteral(" mesi"));
+    const QString groups = groupsText(weeks ? summary.weeks.size() : summary.months.size(), weeks);
     const auto write = [&](CsvWriter &csv) {
         writeSummaryCsv(summary, weeks ? SummaryRows::Weeks : SummaryRows::Months, csv);
         return Outcome();
@@ -291,8 +285,8 @@ int riepilogo(const QStringList &options, QIODevice &out, QIODevice &err)
     return writeCsv(
         write, path, args.value(1),
         [&] {
-            return QStringLiteral("Scritto il riepilogo di ") + QString::number(groups) + what +
-                   QStringLiteral(" in ") + quoted(args.value(1));
+            return QStringLiteral("Scritto il riepilogo di ") + groups + QStringLiteral(" in ") +
+                   quoted(args.value(1));
         },
         out, err);
 }

@@ -179,9 +179,7 @@ int list(const QString &path, QIODevice &out, QIODevice &err,
          const std::function<QStringList(const StoredBalance &)> &lines)
 {
     ArchiveReading reading(path);
-    if (const Outcome error = prepareReading(reading, path, err))
-        return fail(err, QStringLiteral("impossibile aprire l'archivio: ") + error.text);
-    const std::unique_ptr<Archive> archive = openArchive(path, err);
+    const std::unique_ptr<Archive> archive = openForReading(reading, path, err);
     if (!archive)
         return kExitFailure;
     StoredBalance stored;
@@ -283,10 +281,8 @@ int saldo(const QStringList &options, QIODevice &out, QIODevice &err)
     const QString target = args.value(1);
     std::optional<Balance> balance;
     ArchiveReading reading(path);
-    if (const Outcome error = prepareReading(reading, path, err))
-        return fail(err, QStringLiteral("impossibile aprire l'archivio: ") + error.text);
     {
-        const std::unique_ptr<Archive> archive = openArchive(path, err);
+        const std::unique_ptr<Archive> archive = openForReading(reading, path, err);
         if (!archive)
             return kExitFailure;
         BalanceInput input;
@@ -306,13 +302,9 @@ int saldo(const QStringList &options, QIODevice &out, QIODevice &err)
     return writeCsv(
         write, path, target,
         [&] {
-            const qsizetype groups =
-                rows == SummaryRows::Weeks ? balance->weeks.size() : balance->months.size();
-            const QString what =
-                rows == SummaryRows::Weeks
-                    ? (groups == 1 ? QStringLiteral(" settimana") : QStringLiteral(" settimane"))
-                    : (groups == 1 ? QStringLiteral(" mese") : QStringLiteral(" mesi"));
-            return QStringLiteral("Scritto il saldo di ") + QString::number(groups) + what +
+            const bool weeks = rows == SummaryRows::Weeks;
+            return QStringLiteral("Scritto il saldo di ") +
+                   groupsText(weeks ? balance->weeks.size() : balance->months.size(), weeks) +
                    QStringLiteral(" in ") + quoted(target);
         },
         out, err);

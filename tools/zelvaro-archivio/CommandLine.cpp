@@ -74,6 +74,22 @@ int writeCsv(const CsvProducer &produce, const QString &path, const QString &tar
     return kExitOk;
 }
 
+std::unique_ptr<Archive> openForReading(ArchiveReading &reading, const QString &path, QIODevice &err)
+{
+    if (const Outcome error = prepareReading(reading, path, err)) {
+        fail(err, QStringLiteral("impossibile aprire l'archivio: ") + error.text);
+        return nullptr;
+    }
+    return openArchive(path, err);
+}
+
+QString groupsText(qsizetype count, bool weeks)
+{
+    const QString what = weeks ? (count == 1 ? QStringLiteral(" settimana") : QStringLiteral(" settimane"))
+                               : (count == 1 ? QStringLiteral(" mese") : QStringLiteral(" mesi"));
+    return QString::number(count) + what;
+}
+
 std::unique_ptr<Archive> openArchive(const QString &path, QIODevice &err, Archive::OpenMode mode)
 {
     Outcome error;

@@ -43,6 +43,13 @@ class ArchiveReading;
 // back when the command may write the archive, and said on `err`. Else the failure, with what to do.
 Outcome prepareReading(ArchiveReading &reading, const QString &path, QIODevice &err);
 
+// A read-only command's opening: prepareReading(), then openArchive(); on failure reports it and
+// returns null. `reading` must outlive the archive.
+std::unique_ptr<Archive> openForReading(ArchiveReading &reading, const QString &path, QIODevice &err);
+
+// "1 mese", "14 mesi", "1 settimana", "53 settimane": the rows of a CSV by month or by ISO week.
+QString groupsText(qsizetype count, bool weeks);
+
 // Opens the archive; on failure reports it ("impossibile aprire l'archivio «…»: …") and returns null.
 std::unique_ptr<Archive> openArchive(const QString &path, QIODevice &err,
                                      Archive::OpenMode mode = Archive::OpenMode::ReadOnly);
