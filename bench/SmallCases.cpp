@@ -7,6 +7,7 @@
 #include "HoursSummary.h"
 #include "LeadingNumber.h"
 #include "Measure.h"
+#include "FakeSheetPrinter.h"
 #include "RiepilogoWindow.h"
 
 #include <QCoreApplication>
@@ -64,6 +65,7 @@ void riepilogoWindow(Archive &archive, int n, Budget &budget)
 {
     test::FakeServices fakes;
     test::FakePrinter printer;
+    test::FakeSheetPrinter sheetPrinter;
     HoursSummary summary;
     const Paired open = medianPair(
         [&] {
@@ -71,13 +73,13 @@ void riepilogoWindow(Archive &archive, int n, Budget &budget)
                 fail(QStringLiteral("riepilogo"));
         },
         [&] {
-            RiepilogoWindow window(archive, fakes.services(), printer);
+            RiepilogoWindow window(archive, fakes.services(), printer, sheetPrinter);
             window.show();
             QCoreApplication::processEvents();
         });
     budget.ratio("riepilogo_window_open", "floor_riepilogo", n, open, n == 100000 ? 1.5 : 0);
 
-    RiepilogoWindow window(archive, fakes.services(), printer);
+    RiepilogoWindow window(archive, fakes.services(), printer, sheetPrinter);
     window.show();
     QCoreApplication::processEvents();
     auto *tree = window.findChild<QTreeWidget *>(QStringLiteral("tvwPERIODI"));

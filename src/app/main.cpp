@@ -7,6 +7,7 @@
 #include "MDIForm1.h"
 #include "OrarioAssenzeWindow.h"
 #include "QtLinePrinter.h"
+#include "QtSheetPrinter.h"
 #include "QtServices.h"
 #include "RiepilogoWindow.h"
 #include "SafeNewFile.h"
@@ -135,10 +136,15 @@ int main(int argc, char *argv[])
     if (!program.running())
         return zelvaro::kStartupFailedStatus;
     // A portable copy keeps everything beside its archive, its PDF printouts too.
-    if (program.portable)
+    // The timesheet to sign shows its preview and print dialog over the main window.
+    zelvaro::QtSheetPrinter sheetPrinter(zelvaro::documentsFolder(), [&clock] { return clock.now(); },
+                                         program.mainWindow.get());
+    if (program.portable) {
         printer.setPdfFolder(QFileInfo(program.archivePath).absolutePath());
+        sheetPrinter.setPdfFolder(QFileInfo(program.archivePath).absolutePath());
+    }
     program.mainWindow->setSummaryWindowFactory([&](QWidget *parent) -> QWidget * {
-        return new zelvaro::RiepilogoWindow(*program.archive, services, printer, parent);
+        return new zelvaro::RiepilogoWindow(*program.archive, services, printer, sheetPrinter, parent);
     });
     program.mainWindow->setBalanceWindowFactory([&](QWidget *parent) -> QWidget * {
         return new zelvaro::OrarioAssenzeWindow(*program.archive, services, parent);

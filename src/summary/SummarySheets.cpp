@@ -4,6 +4,7 @@
 #include "Progress.h"
 
 #include <algorithm>
+#include <cmath>
 #include <array>
 
 namespace zelvaro {
@@ -90,6 +91,23 @@ Outcome SummarySheets::read(Archive &archive, SummarySheets *sheets, Progress *p
         std::stable_sort(read.m_entries.begin(), read.m_entries.end(), byDate);
     *sheets = std::move(read);
     return {};
+}
+
+QMap<QDate, double> SummarySheets::workedByDate() const
+{
+    QMap<QDate, double> worked;
+    // The entries are in date order: each date is appended at the end of the map.
+    for (auto e = m_entries.cbegin(); e != m_entries.cend() && e->julianDay != kUndated;) {
+        const qint32 julianDay = e->julianDay;
+        double minutes = 0;
+        for (; e != m_entries.cend() && e->julianDay == julianDay; ++e) {
+            const double day = e->total.hours * 60 + e->total.minutes;
+            if (e->complete && std::isfinite(day))
+                minutes += day;
+        }
+        worked.insert(worked.cend(), QDate::fromJulianDay(julianDay), minutes);
+    }
+    return worked;
 }
 
 Sheet SummarySheets::sheet(const SheetKey &key) const

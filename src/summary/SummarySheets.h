@@ -6,6 +6,8 @@
 #include "Timesheet.h"
 
 #include <QByteArray>
+#include <QDate>
+#include <QMap>
 #include <QList>
 #include <QStringList>
 
@@ -28,6 +30,9 @@ public:
     // The sheet of `key` as makeSheet lays it out from that month's records (none for a month
     // without records).
     Sheet sheet(const SheetKey &key) const;
+
+    // The worked minutes of each real date with records, as workedMinutesByDate() finds them.
+    QMap<QDate, double> workedByDate() const;
 
     // Reads the summary and every month's records from one pass over the archive. `progress` (may be
     // null) hears of every record; when it cancels, Outcome::cancelledByUser() is returned. On a

@@ -22,16 +22,20 @@ private:
     SummaryBuilder m_builder;
 };
 
+} // namespace
+
+QString dayLabel(const QDate &date)
+{
+    return weekdayName(date.dayOfWeek()) + QLatin1Char(' ') + date.toString(QStringLiteral("dd/MM/yyyy"));
+}
+
 QString dayLabel(const SheetRecord &r)
 {
     if (!r.date.isValid())
         return r.record.giorno + QLatin1Char('/') + r.record.mese + QLatin1Char('/') + r.record.anno;
-    return weekdayName(r.date.dayOfWeek()) + QLatin1Char(' ') + r.date.toString(QStringLiteral("dd/MM/yyyy"));
+    return dayLabel(r.date);
 }
 
-// "Settimana 10 del 2026". A week that begins in the month before or ends in the next one has only
-// part of its days in the sheet, and says which: "Settimana 49 (dal 1/12)", "Settimana 5 (fino al
-// 31/1)", so that its subtotal is not taken for the whole week's.
 QString weekLabel(const QDate &day, const SheetKey &key)
 {
     int isoYear = 0;
@@ -46,7 +50,6 @@ QString weekLabel(const QDate &day, const SheetKey &key)
     return QStringLiteral("Settimana %1 del %2").arg(week).arg(isoYear);
 }
 
-} // namespace
 
 Sheet makeSheet(const SheetKey &key, QList<SheetRecord> records)
 {

@@ -60,6 +60,15 @@ Outcome collectSheet(Archive &archive, const SheetKey &key, Sheet *sheet);
 // "marzo 2026", or "Data non valida".
 QString sheetPeriodName(const SheetKey &key);
 
+// A day's name on a sheet: "lun 02/03/2026"; a record without a valid date as it was typed.
+QString dayLabel(const QDate &date);
+QString dayLabel(const SheetRecord &record);
+
+// The subtotal of the ISO week of `day` on the sheet of `key`: "Settimana 10 del 2026". A week that
+// begins in the month before or ends in the next one has only part of its days on the sheet, and
+// says which: "Settimana 49 (dal 1/12)", "Settimana 5 (fino al 31/1)".
+QString weekLabel(const QDate &day, const SheetKey &key);
+
 // What a day row shows as its total: the day total, or "incompleto" when period 1 is incomplete.
 QString dayTotalText(const SheetRecord &record);
 

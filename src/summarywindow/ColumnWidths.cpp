@@ -32,11 +32,11 @@ QModelIndex longestText(const QList<QModelIndex> &indexes)
     return found;
 }
 
-void LongestTexts::note(QTreeWidgetItem *item, const QStringList &texts)
+void LongestTexts::note(QTreeWidgetItem *item, const QStringList &texts, int first)
 {
-    for (int column = 0; column < kColumns && column < texts.size(); ++column) {
-        if (texts.at(column).size() > lengths[column]) {
-            lengths[column] = texts.at(column).size();
+    for (int column = first; column < kColumns && column - first < texts.size(); ++column) {
+        if (texts.at(column - first).size() > lengths[column]) {
+            lengths[column] = texts.at(column - first).size();
             items[column] = item;
         }
     }
@@ -45,7 +45,7 @@ void LongestTexts::note(QTreeWidgetItem *item, const QStringList &texts)
 void fitTreeColumns(QTreeWidget &tree, const LongestTexts &years, const LongestTexts &months)
 {
     const int indent = tree.rootIsDecorated() ? tree.indentation() : 0;
-    for (int column = 0; column < LongestTexts::kColumns; ++column) {
+    for (int column = 0; column < std::min(tree.columnCount(), LongestTexts::kColumns); ++column) {
         const int first = column == 0 ? indent : 0; // the tree's indentation is in its first column
         const auto index = [&](QTreeWidgetItem *item) {
             return item ? tree.indexFromItem(item, column) : QModelIndex();

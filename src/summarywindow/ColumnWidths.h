@@ -25,15 +25,16 @@ void fitColumn(QAbstractItemView &view, QHeaderView &header, int column,
 // The index among `indexes` whose text is the longest (the first of equal ones), or an invalid one.
 QModelIndex longestText(const QList<QModelIndex> &indexes);
 
-// The line of each of the tree's four columns with the longest text, among the lines of one level.
+// The line of each of the tree's columns (four, eight with the balance) with the longest text, among
+// the lines of one level.
 struct LongestTexts
 {
-    static constexpr int kColumns = 4;
+    static constexpr int kColumns = 8;
     QTreeWidgetItem *items[kColumns] = {};
-    qsizetype lengths[kColumns] = {-1, -1, -1, -1};
+    qsizetype lengths[kColumns] = {-1, -1, -1, -1, -1, -1, -1, -1};
 
-    // Counts the line `item`, which shows `texts`.
-    void note(QTreeWidgetItem *item, const QStringList &texts);
+    // Counts the line `item`, which shows `texts` from column `first` on.
+    void note(QTreeWidgetItem *item, const QStringList &texts, int first = 0);
 };
 
 // The tree's columns fitted to the longest texts of its years (top level) and of its months.

@@ -1,12 +1,15 @@
 #include "RiepilogoWindow.h"
 
 #include "Archive.h"
+#include "BalanceTables.h"
+#include "BalanceText.h"
 #include "ColumnWidths.h"
 #include "CsvFile.h"
 #include "ErrorReport.h"
 #include "SummaryCsv.h"
 #include "Texts.h"
 
+#include <QColor>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -19,6 +22,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 
 namespace zelvaro {
 
@@ -27,6 +32,25 @@ namespace {
 constexpr int kYearRole = Qt::UserRole;
 constexpr int kMonthRole = Qt::UserRole + 1; // -1 on a year's line, 0 on "Data non valida"
 constexpr int kDayColumns = 10;
+constexpr int kTreeColumns = 4;
+constexpr int kBalanceTreeColumns = 8;
+
+// "-2.15": a figure of the balance as hours are typed, with its sign.
+QString figureText(double minutes)
+{
+    return std::abs(minutes) < 1e15 ? hourValueText(std::llround(minutes)) : minutesText(minutes);
+}
+
+void setBalanceCells(QTreeWidgetItem *item, const BalanceTotals &t, LongestTexts &longest)
+{
+    const QStringList texts{figureText(t.expected), figureText(t.absence), figureText(t.balance),
+                            figureText(t.running)};
+    for (int i = 0; i < texts.size(); ++i) {
+        item->setText(kTreeColumns + i, texts.at(i));
+        item->setTextAlignment(kTreeColumns + i, Qt::AlignRight | Qt::AlignVCenter);
+    }
+    longest.note(item, texts, kTreeColumns);
+}
 
 QTreeWidgetItem *periodItem(const QString &name, const PeriodTotals &t, int year, int month,
                             LongestTexts &longest)
@@ -70,6 +94,39 @@ QStringList dayCells(const Sheet &sheet, const SheetRow &row)
 
 } // namespace
 
+SignedSheet signedTimesheet(const BalanceSheet &balance, const QList<BalanceMonthLine> &lines,
+                            const BalanceSettings &settings, QDate printDate)
+{
+    // What the employer signs: the day, its times and the figures, not the record numbers.
+    static constexpr int kPrinted[] = {kBmDay,     kBmTimes,     kBmTimes + 1, kBmTimes + 2,
+                                       kBmTimes + 3, kBmTimes + 4, kBmTimes + 5, kBmWorked,
+                                       kBmNote,    kBmAbsence,   kBmExpected,  kBmBalance};
+    const auto printed = [](const QStringList &cells) {
+        QStringList texts;
+        for (int column : kPrinted)
+            texts.append(cells.at(column));
+        return texts;
+    };
+    const QString month = sheetPeriodName(SheetKey{balance.year, balance.month});
+    SignedSheet sheet;
+    sheet.title = QStringLiteral("Foglio ore - ") + month;
+    sheet.heading = {QStringLiteral("Dipendente: ") + settings.worker,
+                     QStringLiteral("Datore di lavoro: ") + settings.employer, QStringLiteral("Mese: ") + month};
+    QStringList headings = printed(balanceMonthHeadings());
+    headings[7] = QStringLiteral("Lavorate");
+    sheet.columns = headings;
+    for (const BalanceMonthLine &line : lines) {
+        using Kind = SignedSheetRow::Kind;
+        const Kind kind = line.kind == BalanceMonthLine::Kind::Day    ? Kind::Day
+                          : line.kind == BalanceMonthLine::Kind::Week ? Kind::Week
+                                                                      : Kind::Month;
+        sheet.rows.append({kind, printed(line.cells), line.dayOff});
+    }
+    sheet.closing = balanceMonthClosing(balance);
+    sheet.printDate = QStringLiteral("Stampato il ") + printDate.toString(QStringLiteral("dd/MM/yyyy"));
+    return sheet;
+}
+
 PrintDocument timesheetDocument(const SheetKey &key)
 {
     const QString month = QStringLiteral("%1").arg(key.month, 2, 10, QLatin1Char('0'));
@@ -80,8 +137,8 @@ PrintDocument timesheetDocument(const SheetKey &key)
 }
 
 RiepilogoWindow::RiepilogoWindow(Archive &archive, const Services &services, LinePrinter &printer,
-                                 QWidget *parent)
-    : QWidget(parent), m_archive(archive), m_services(services), m_printer(printer)
+                                 SheetPrinter &sheetPrinter, QWidget *parent)
+    : QWidget(parent), m_archive(archive), m_services(services), m_printer(printer), m_sheetPrinter(sheetPrinter)
 {
     Q_ASSERT(m_services.messages && m_services.pointer);
     setObjectName(QStringLiteral("frmRIEPILOGO"));
@@ -90,8 +147,6 @@ RiepilogoWindow::RiepilogoWindow(Archive &archive, const Services &services, Lin
     m_tvwPERIODI = new QTreeWidget(this);
     m_tvwPERIODI->setObjectName(QStringLiteral("tvwPERIODI"));
     m_tvwPERIODI->setAccessibleName(QStringLiteral("Anni e mesi"));
-    m_tvwPERIODI->setHeaderLabels({QStringLiteral("Periodo"), QStringLiteral("Giorni"), QStringLiteral("Ore"),
-                                   QStringLiteral("Ore decimali")});
     m_tvwPERIODI->setUniformRowHeights(true);
 
     m_lblPERIODO = new QLabel(this);
@@ -102,11 +157,6 @@ RiepilogoWindow::RiepilogoWindow(Archive &archive, const Services &services, Lin
     m_grdGIORNI = new QTableWidget(0, kDayColumns, this);
     m_grdGIORNI->setObjectName(QStringLiteral("grdGIORNI"));
     m_grdGIORNI->setAccessibleName(QStringLiteral("Giorni del periodo scelto"));
-    m_grdGIORNI->setHorizontalHeaderLabels({QStringLiteral("Num. mov."), QStringLiteral("Giorno"),
-                                            QStringLiteral("Inizio 1"), QStringLiteral("Fine 1"),
-                                            QStringLiteral("Inizio 2"), QStringLiteral("Fine 2"),
-                                            QStringLiteral("Inizio 3"), QStringLiteral("Fine 3"),
-                                            QStringLiteral("Totale giorno"), QStringLiteral("Ore decimali")});
     m_grdGIORNI->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grdGIORNI->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grdGIORNI->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -167,13 +217,23 @@ void RiepilogoWindow::reload()
 {
     m_services.pointer->setBusy(true);
     SummarySheets sheets;
-    const Outcome error = SummarySheets::read(m_archive, &sheets);
+    StoredBalance stored;
+    Outcome error = SummarySheets::read(m_archive, &sheets);
+    if (!error.failed())
+        error = BalanceTables(m_archive).read(&stored);
     m_services.pointer->setBusy(false);
     if (error.failed()) {
         report(error);
         return;
     }
     m_sheets = std::move(sheets);
+    m_balanceInput.reset();
+    m_balance.reset();
+    if (!stored.contract.isEmpty()) {
+        m_balanceInput = BalanceInput{std::move(stored.contract), std::move(stored.absences),
+                                      m_sheets.workedByDate(), std::move(stored.settings)};
+        m_balance = computeBalance(*m_balanceInput);
+    }
     fillTree(m_sheets.summary());
 }
 
@@ -186,22 +246,64 @@ void RiepilogoWindow::fillTree(const HoursSummary &summary)
     {
         const QSignalBlocker blocker(m_tvwPERIODI);
         m_tvwPERIODI->clear();
+        QStringList headings{QStringLiteral("Periodo"), QStringLiteral("Giorni"), QStringLiteral("Ore"),
+                             QStringLiteral("Ore decimali")};
+        if (m_balance)
+            headings << QStringLiteral("Ore previste") << QStringLiteral("Ore assenza") << QStringLiteral("Saldo")
+                     << QStringLiteral("Saldo progressivo");
+        m_tvwPERIODI->setColumnCount(m_balance ? kBalanceTreeColumns : kTreeColumns);
+        m_tvwPERIODI->setHeaderLabels(headings);
+        // The months with records and, once there is a balance, every month it counts, in order.
+        struct Month
+        {
+            int year, month;
+            const PeriodTotals *hours;
+            const BalanceTotals *balance;
+        };
+        static const PeriodTotals kNoHours;
+        QList<Month> months;
+        const QList<MonthBalance> noBalance;
+        const QList<MonthBalance> &balanceMonths = m_balance ? m_balance->months : noBalance;
+        for (qsizetype h = 0, b = 0; h < summary.months.size() || b < balanceMonths.size();) {
+            const MonthTotals *mh = h < summary.months.size() ? &summary.months.at(h) : nullptr;
+            const MonthBalance *mb = b < balanceMonths.size() ? &balanceMonths.at(b) : nullptr;
+            const auto key = [](const auto *m) { return m ? m->year * 100 + m->month : INT_MAX; };
+            const int next = std::min(key(mh), key(mb));
+            const bool takeH = key(mh) == next, takeB = key(mb) == next;
+            months.append({next / 100, next % 100, takeH ? &mh->totals : &kNoHours,
+                           takeB ? &mb->totals : nullptr});
+            h += takeH;
+            b += takeB;
+        }
         // Built apart and handed to the tree at once: one insertion, not one per line.
         QList<QTreeWidgetItem *> top;
         LongestTexts longestYears, longestMonths; // for the column widths
         QTreeWidgetItem *year = nullptr;
-        qsizetype yearIndex = 0;
-        for (const MonthTotals &m : summary.months) {
+        BalanceTotals yearBalance;
+        const auto closeYear = [&] {
+            if (year && m_balance)
+                setBalanceCells(year, yearBalance, longestYears);
+            yearBalance = BalanceTotals();
+        };
+        for (const Month &m : std::as_const(months)) {
             if (!year || year->data(0, kYearRole).toInt() != m.year) {
-                year = periodItem(QString::number(m.year), summary.years.at(yearIndex++).totals, m.year, -1,
-                                  longestYears);
+                closeYear();
+                const auto hours = std::find_if(summary.years.cbegin(), summary.years.cend(),
+                                                [&m](const YearTotals &y) { return y.year == m.year; });
+                year = periodItem(QString::number(m.year), hours != summary.years.cend() ? hours->totals : kNoHours,
+                                  m.year, -1, longestYears);
                 top.append(year);
             }
-            latest = periodItem(monthName(m.month), m.totals, m.year, m.month, longestMonths);
+            latest = periodItem(monthName(m.month), *m.hours, m.year, m.month, longestMonths);
+            if (m.balance) {
+                setBalanceCells(latest, *m.balance, longestMonths);
+                yearBalance.add(*m.balance);
+            }
             year->addChild(latest);
             if (wanted == SheetKey{m.year, m.month})
                 kept = latest;
         }
+        closeYear();
         if (summary.invalidDates.records > 0) {
             QTreeWidgetItem *invalid =
                 periodItem(QStringLiteral("Data non valida"), summary.invalidDates, 0, 0, longestYears);
@@ -224,75 +326,124 @@ void RiepilogoWindow::fillTree(const HoursSummary &summary)
         clearSheet();
         return;
     }
-    m_tvwPERIODI->setCurrentItem(chosen); // shows its records
+    m_tvwPERIODI->setCurrentItem(chosen); // a new item: shows its records
 }
 
 void RiepilogoWindow::choose(QTreeWidgetItem *item)
 {
     const std::optional<SheetKey> key = keyOf(item);
     m_chosen = key;
+    m_monthBalance.reset();
+    m_monthLines.clear();
     if (!key) {
         clearSheet();
         return;
     }
     m_sheet = m_sheets.sheet(*key);
+    if (m_balanceInput && !key->invalidDates())
+        m_monthBalance = balanceSheet(*m_balanceInput, key->year, key->month);
+    if (m_monthBalance)
+        showBalance(*key);
+    else
+        showRecords(*key);
+    m_cmdSTAMPA_FOGLIO->setEnabled(!key->invalidDates());
+}
 
+void RiepilogoWindow::showRecords(const SheetKey &key)
+{
     const PeriodTotals &total = m_sheet->rows.constLast().totals;
-    QString caption = sheetPeriodName(*key) + QStringLiteral(" - Giorni: ") + QString::number(total.days) +
+    QString caption = sheetPeriodName(key) + QStringLiteral(" - Giorni: ") + QString::number(total.days) +
                       QStringLiteral(" - Ore: ") + hoursText(total.minutes) + QStringLiteral(" (") +
                       decimalHoursText(total.minutes) + QLatin1Char(')');
     if (total.incomplete > 0)
         caption += QStringLiteral(" - Incompleti: ") + QString::number(total.incomplete);
     m_lblPERIODO->setText(caption);
 
-    m_grdGIORNI->setRowCount(0);
-    m_grdGIORNI->clearSpans();
-    m_grdGIORNI->setRowCount(int(m_sheet->rows.size()));
-    for (int r = 0; r < m_grdGIORNI->rowCount(); ++r) {
-        const SheetRow &row = m_sheet->rows.at(r);
-        const bool day = row.kind == SheetRow::Kind::Day;
-        const QStringList cells = dayCells(*m_sheet, row);
-        for (int c = 0; c < kDayColumns; ++c) {
+    QList<QStringList> cells;
+    QList<bool> totals;
+    for (const SheetRow &row : std::as_const(m_sheet->rows)) {
+        cells.append(dayCells(*m_sheet, row));
+        totals.append(row.kind != SheetRow::Kind::Day);
+    }
+    fillGrid({QStringLiteral("Num. mov."), QStringLiteral("Giorno"), QStringLiteral("Inizio 1"),
+              QStringLiteral("Fine 1"), QStringLiteral("Inizio 2"), QStringLiteral("Fine 2"),
+              QStringLiteral("Inizio 3"), QStringLiteral("Fine 3"), QStringLiteral("Totale giorno"),
+              QStringLiteral("Ore decimali")},
+             cells, totals, QList<bool>(cells.size(), false));
+}
+
+void RiepilogoWindow::showBalance(const SheetKey &key)
+{
+    m_monthLines = balanceMonthLines(*m_sheet, *m_monthBalance);
+    const BalanceMonthLine &month = m_monthLines.constLast();
+    m_lblPERIODO->setText(sheetPeriodName(key) + QStringLiteral(" - Ore: ") + month.cells.at(kBmWorked) +
+                          QStringLiteral(" - Previste: ") + month.cells.at(kBmExpected) +
+                          QStringLiteral(" - Saldo: ") + month.cells.at(kBmBalance) +
+                          QStringLiteral(" - Saldo progressivo: ") + month.cells.at(kBmRunning));
+    QList<QStringList> cells;
+    QList<bool> totals, dayOff;
+    for (const BalanceMonthLine &line : std::as_const(m_monthLines)) {
+        cells.append(line.cells);
+        totals.append(line.kind != BalanceMonthLine::Kind::Day);
+        dayOff.append(line.dayOff);
+    }
+    fillGrid(balanceMonthHeadings(), cells, totals, dayOff);
+}
+
+void RiepilogoWindow::fillGrid(const QStringList &headings, const QList<QStringList> &cells,
+                               const QList<bool> &totals, const QList<bool> &dayOff)
+{
+    QTableWidget &grid = *m_grdGIORNI;
+    grid.setRowCount(0);
+    grid.clearSpans();
+    grid.setColumnCount(int(headings.size()));
+    grid.setHorizontalHeaderLabels(headings);
+    grid.setRowCount(int(cells.size()));
+    const QColor grey = palette().color(QPalette::Disabled, QPalette::Text);
+    for (int r = 0; r < grid.rowCount(); ++r) {
+        for (int c = 0; c < grid.columnCount(); ++c) {
             // A subtotal's name spans the day and the six times: it does not size the day's column.
-            auto *cell = new QTableWidgetItem(day || c != 1 ? cells.at(c) : QString());
-            if (c != 1)
+            auto *cell = new QTableWidgetItem(!totals.at(r) || c != 1 ? cells.at(r).at(c) : QString());
+            if (c != 1 && c != kBmNote)
                 cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            if (!day) {
+            if (totals.at(r)) {
                 QFont bold = cell->font();
                 bold.setBold(true);
                 cell->setFont(bold);
+            } else if (dayOff.at(r)) {
+                cell->setForeground(grey);
             }
-            m_grdGIORNI->setItem(r, c, cell);
+            grid.setItem(r, c, cell);
         }
     }
-    fitGridColumns();
-    for (int r = 0; r < m_grdGIORNI->rowCount(); ++r) {
-        if (m_sheet->rows.at(r).kind == SheetRow::Kind::Day)
+    fitGridColumns(totals);
+    for (int r = 0; r < grid.rowCount(); ++r) {
+        if (!totals.at(r))
             continue;
-        m_grdGIORNI->setSpan(r, 1, 1, 7);
-        m_grdGIORNI->item(r, 1)->setText(m_sheet->rows.at(r).label);
+        grid.setSpan(r, 1, 1, 7);
+        grid.item(r, 1)->setText(cells.at(r).at(1));
     }
-    m_cmdSTAMPA_FOGLIO->setEnabled(!key->invalidDates());
 }
 
-void RiepilogoWindow::fitGridColumns()
+void RiepilogoWindow::fitGridColumns(const QList<bool> &totals)
 {
     QTableWidget &grid = *m_grdGIORNI;
     const int gridLine = grid.showGrid() ? 1 : 0;
-    for (int column = 0; column < kDayColumns; ++column) {
+    for (int column = 0; column < grid.columnCount(); ++column) {
         // The subtotals are bold: their longest text is measured apart.
-        QList<QModelIndex> days, totals;
+        QList<QModelIndex> days, sums;
         for (int row = 0; row < grid.rowCount(); ++row)
-            (m_sheet->rows.at(row).kind == SheetRow::Kind::Day ? days : totals)
-                .append(grid.model()->index(row, column));
+            (totals.at(row) ? sums : days).append(grid.model()->index(row, column));
         fitColumn(grid, *grid.horizontalHeader(), column,
-                  {{longestText(days), gridLine}, {longestText(totals), gridLine}});
+                  {{longestText(days), gridLine}, {longestText(sums), gridLine}});
     }
 }
 
 void RiepilogoWindow::clearSheet()
 {
     m_sheet.reset();
+    m_monthBalance.reset();
+    m_monthLines.clear();
     m_grdGIORNI->setRowCount(0);
     m_lblPERIODO->setText(QStringLiteral("Scegliere un mese"));
     m_cmdSTAMPA_FOGLIO->setEnabled(false);
@@ -302,6 +453,10 @@ void RiepilogoWindow::cmdSTAMPA_FOGLIO_Click()
 {
     if (!m_sheet || m_sheet->key.invalidDates())
         return;
+    if (m_monthBalance) {
+        printSignedSheet();
+        return;
+    }
     m_services.pointer->setBusy(true);
     for (const QString &line : timesheetLines(*m_sheet))
         m_printer.printLine(line);
@@ -313,6 +468,16 @@ void RiepilogoWindow::cmdSTAMPA_FOGLIO_Click()
         result = m_printer.endDocument(document, progress.get());
     }
     m_services.pointer->setBusy(false);
+    if (!result.cancelled())
+        reportPrintResult(result, document);
+}
+
+void RiepilogoWindow::printSignedSheet()
+{
+    const QDate today = m_services.clock ? m_services.clock->today() : QDate::currentDate();
+    const SignedSheet sheet = signedTimesheet(*m_monthBalance, m_monthLines, m_balanceInput->settings, today);
+    const PrintDocument document = timesheetDocument(m_sheet->key);
+    const PrintResult result = m_sheetPrinter.print(sheet, document);
     if (!result.cancelled())
         reportPrintResult(result, document);
 }

@@ -5,6 +5,7 @@
 #include "SummarySheets.h"
 #include "TempArchive.h"
 #include "Timesheet.h"
+#include "WorkedMinutes.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -207,6 +208,30 @@ private slots:
                          QString::number(row.totals.minutes);
         }
         QCOMPARE(shown, rows);
+    }
+
+    // The worked minutes of the balance, from a pass of their own and from the window's one read: a
+    // date's records summed, one whose period 1 is incomplete counting 0 with its date kept, the
+    // records without a real date left out.
+    void workedMinutes()
+    {
+        TempArchive temp;
+        temp.insert(1, "1", "2", "2026", {"8", "10"});
+        temp.insert(2, "31", "1", "2026", {"", "11"});
+        temp.insert(3, "1", "2", "2026", {"14", "15.30"});
+        temp.insert(4, "30", "2", "2026", {"8", "9"});
+        temp.insert(5, "2", "2", "2026", {"8", "9", "10", "12"});
+        Outcome error;
+        const auto archive = Archive::open(temp.path(), &error);
+        QVERIFY(archive);
+        const QMap<QDate, double> expected{
+            {QDate(2026, 1, 31), 0}, {QDate(2026, 2, 1), 210}, {QDate(2026, 2, 2), 180}};
+        QMap<QDate, double> worked;
+        QVERIFY(!workedMinutesByDate(*archive, &worked).failed());
+        QCOMPARE(worked, expected);
+        SummarySheets sheets;
+        QVERIFY(!SummarySheets::read(*archive, &sheets).failed());
+        QCOMPARE(sheets.workedByDate(), expected);
     }
 
     // A CSV longer than the writer's buffer arrives whole and in order; one whose making fails leaves

@@ -1,6 +1,7 @@
 #include "Accessibility.h"
 #include "Archive.h"
 #include "FakePrinter.h"
+#include "FakeSheetPrinter.h"
 #include "Fakes.h"
 #include "Files.h"
 #include "Form2.h"
@@ -29,6 +30,7 @@ class tst_Riepilogo : public QObject
     std::unique_ptr<TempArchive> m_temp;
     std::unique_ptr<FakeServices> m_fakes;
     FakePrinter m_printer;
+    FakeSheetPrinter m_sheetPrinter;
     std::unique_ptr<Archive> m_archive;
     std::unique_ptr<RiepilogoWindow> m_window;
     WindowDriver m_ui;
@@ -58,7 +60,7 @@ private slots:
         Outcome error;
         m_archive = Archive::open(m_temp->path(), &error);
         QVERIFY2(m_archive, qPrintable(error.text));
-        m_window = std::make_unique<RiepilogoWindow>(*m_archive, m_fakes->services(), m_printer);
+        m_window = std::make_unique<RiepilogoWindow>(*m_archive, m_fakes->services(), m_printer, m_sheetPrinter);
         m_ui = WindowDriver(m_window.get());
     }
 
@@ -103,7 +105,7 @@ private slots:
         MDIForm1 main(*m_archive, services,
                       [&](QWidget *parent) { return new Form2(*m_archive, services, m_printer, parent); });
         main.setSummaryWindowFactory(
-            [&](QWidget *parent) { return new RiepilogoWindow(*m_archive, services, m_printer, parent); });
+            [&](QWidget *parent) { return new RiepilogoWindow(*m_archive, services, m_printer, m_sheetPrinter, parent); });
         main.MENU0103_Click();
         main.show();
         QApplication::setActiveWindow(&main);
