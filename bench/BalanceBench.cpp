@@ -4,9 +4,15 @@
 #include "BalanceCsv.h"
 #include "BalanceTables.h"
 #include "CsvFile.h"
+#include "FakePrinter.h"
+#include "FakeSheetPrinter.h"
+#include "Fakes.h"
+#include "RiepilogoWindow.h"
 #include "WorkedMinutes.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QTreeWidget>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -25,24 +31,16 @@ std::unique_ptr<Archive> openOrFail(const QString &path)
     return archive;
 }
 
-} // namespace
-
-Paired
-saldoPaired(const QString &path, const std::function<void(Archive &)> &floor,
-            const std::function<Paired(const std::function<void()> &, const std::function<void()> &)> &pair)
+// The last 30 years of the archive's days given contract hours changing halfway, 25 days of ferie a
+// year, a patron day and an opening balance.
+void addBalanceTables(Archive &archive)
 {
-    const QString copy = QFileInfo(path).absolutePath() + QStringLiteral("/saldo.mdb");
-    QFile::remove(copy);
-    if (!QFile::copy(path, copy))
-        fail(QStringLiteral("copia dell'archivio non riuscita"));
-    const std::unique_ptr<Archive> archive = openOrFail(copy);
-
     QMap<QDate, double> worked;
-    if (const Outcome error = workedMinutesByDate(*archive, &worked))
+    if (const Outcome error = workedMinutesByDate(archive, &worked))
         fail(error.text);
     const QDate last = worked.lastKey();
     const QDate first = last.addYears(-30);
-    BalanceTables tables(*archive);
+    BalanceTables tables(archive);
     bool replaced = false;
     QMap<QDate, Absence> absences;
     for (QDate day = first; day <= last; day = day.addDays(1)) {
@@ -57,6 +55,32 @@ saldoPaired(const QString &path, const std::function<void(Archive &)> &floor,
         tables.saveContractEntry({first.addYears(15), {456, 456, 456, 456, 456, 240, 0}}, &replaced) ||
         tables.saveAbsences(absences, &replacedAbsences) || tables.saveSettings(settings))
         fail(QStringLiteral("tabelle del saldo non scritte"));
+}
+
+// A copy of the archive at `path` under `name`, beside it, with the balance's tables.
+QString copyWithBalance(const QString &path, const QString &name)
+{
+    const QString copy = QFileInfo(path).absolutePath() + QLatin1Char('/') + name;
+    QFile::remove(copy);
+    if (!QFile::copy(path, copy))
+        fail(QStringLiteral("copia dell'archivio non riuscita"));
+    addBalanceTables(*openOrFail(copy));
+    return copy;
+}
+
+} // namespace
+
+Paired
+saldoPaired(const QString &path, const std::function<void(Archive &)> &floor,
+            const std::function<Paired(const std::function<void()> &, const std::function<void()> &)> &pair)
+{
+    const QString copy = QFileInfo(path).absolutePath() + QStringLiteral("/saldo.mdb");
+    QFile::remove(copy);
+    if (!QFile::copy(path, copy))
+        fail(QStringLiteral("copia dell'archivio non riuscita"));
+    const std::unique_ptr<Archive> archive = openOrFail(copy);
+
+    addBalanceTables(*archive);
 
     const Paired timed = pair([&] { floor(*archive); },
                               [&] {
@@ -77,6 +101,29 @@ saldoPaired(const QString &path, const std::function<void(Archive &)> &floor,
                               });
     QFile::remove(copy);
     return timed;
+}
+
+double riepilogoWindowWithBalanceMs(const QString &path)
+{
+    const QString copy = copyWithBalance(path, QStringLiteral("saldo-finestra.mdb"));
+    double ms = 0;
+    {
+        const std::unique_ptr<Archive> archive = openOrFail(copy);
+        test::FakeServices fakes;
+        test::FakePrinter printer;
+        test::FakeSheetPrinter sheetPrinter;
+        ms = medianMs([&] {
+            RiepilogoWindow window(*archive, fakes.services(), printer, sheetPrinter);
+            window.show();
+            QCoreApplication::processEvents();
+            if (window.findChild<QTreeWidget *>(QStringLiteral("tvwPERIODI"))->columnCount() != 8)
+                fail(QStringLiteral("riepilogo senza saldo"));
+        });
+        if (!fakes.messages.unexpected.isEmpty())
+            fail(QStringLiteral("messaggi inattesi: ") + fakes.messages.unexpected.join(QLatin1Char('|')));
+    }
+    QFile::remove(copy);
+    return ms;
 }
 
 } // namespace zelvaro::bench

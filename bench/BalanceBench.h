@@ -21,4 +21,8 @@ Paired
 saldoPaired(const QString &path, const std::function<void(Archive &)> &floor,
             const std::function<Paired(const std::function<void()> &, const std::function<void()> &)> &pair);
 
+// The "Riepilogo ore" window opened, with the balance, on a copy of the archive at `path` given the
+// same tables as the saldo: read, computed, laid out and shown, in ms (the median of the runs).
+double riepilogoWindowWithBalanceMs(const QString &path);
+
 } // namespace zelvaro::bench

@@ -308,6 +308,11 @@ void measure(const QString &folder, int n, Budget &budget)
             fail(QStringLiteral("pavimento dell'esportazione: lunghezza diversa"));
 
         riepilogoWindow(*archive, n, budget);
+        if (n == 100000) { // with contract hours, absences and 30 years of balance
+            const double open = bench::riepilogoWindowWithBalanceMs(path);
+            printMetric("riepilogo_window_open_saldo", n, open, "ms");
+            budget.check("riepilogo_window_open_saldo", n, open, 300, "ms");
+        }
     }
 
     budget.ratio("startup", "floor_startup", n,
