@@ -12,8 +12,8 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QTreeWidget>
 #include <QFileInfo>
+#include <QTreeWidget>
 
 #include <cstdio>
 #include <cstdlib>

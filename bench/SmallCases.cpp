@@ -3,11 +3,11 @@
 #include "Archive.h"
 #include "CalcolaOre.h"
 #include "FakePrinter.h"
+#include "FakeSheetPrinter.h"
 #include "Fakes.h"
 #include "HoursSummary.h"
 #include "LeadingNumber.h"
 #include "Measure.h"
-#include "FakeSheetPrinter.h"
 #include "RiepilogoWindow.h"
 
 #include <QCoreApplication>

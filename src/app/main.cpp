@@ -7,8 +7,8 @@
 #include "MDIForm1.h"
 #include "OrarioAssenzeWindow.h"
 #include "QtLinePrinter.h"
-#include "QtSheetPrinter.h"
 #include "QtServices.h"
+#include "QtSheetPrinter.h"
 #include "RiepilogoWindow.h"
 #include "SafeNewFile.h"
 #include "Startup.h"
@@ -137,8 +137,8 @@ int main(int argc, char *argv[])
         return zelvaro::kStartupFailedStatus;
     // A portable copy keeps everything beside its archive, its PDF printouts too.
     // The timesheet to sign shows its preview and print dialog over the main window.
-    zelvaro::QtSheetPrinter sheetPrinter(zelvaro::documentsFolder(), [&clock] { return clock.now(); },
-                                         program.mainWindow.get());
+    zelvaro::QtSheetPrinter sheetPrinter(
+        zelvaro::documentsFolder(), [&clock] { return clock.now(); }, program.mainWindow.get());
     if (program.portable) {
         printer.setPdfFolder(QFileInfo(program.archivePath).absolutePath());
         sheetPrinter.setPdfFolder(QFileInfo(program.archivePath).absolutePath());

@@ -45,7 +45,10 @@ void setFigures(QStringList &cells, const BalanceTotals &t, bool withWorked)
 BalanceMonthLine dayLine(const Sheet &records, const BalanceDay &day, qsizetype index, qsizetype record,
                          bool first)
 {
-    BalanceMonthLine line{BalanceMonthLine::Kind::Day, index, record, first,
+    BalanceMonthLine line{BalanceMonthLine::Kind::Day,
+                          index,
+                          record,
+                          first,
                           !day.holiday.isEmpty() || day.contractMinutes == 0,
                           QStringList(kBalanceMonthColumns)};
     QStringList &cells = line.cells;
@@ -54,7 +57,8 @@ BalanceMonthLine dayLine(const Sheet &records, const BalanceDay &day, qsizetype 
         const SheetRecord &r = records.records.at(record);
         const HoursRecord &d = r.record;
         cells[kBmNumMov] = d.numMov;
-        const QString times[] = {d.oraInizio1, d.oraFine1, d.oraInizio2, d.oraFine2, d.oraInizio3, d.oraFine3};
+        const QString times[] = {d.oraInizio1, d.oraFine1,   d.oraInizio2,
+                                 d.oraFine2,   d.oraInizio3, d.oraFine3};
         for (int i = 0; i < 6; ++i)
             cells[kBmTimes + i] = times[i];
         cells[kBmWorked] = dayTotalText(r);
@@ -76,11 +80,21 @@ BalanceMonthLine dayLine(const Sheet &records, const BalanceDay &day, qsizetype 
 
 QStringList balanceMonthHeadings()
 {
-    return {QStringLiteral("Num. mov."),   QStringLiteral("Giorno"),       QStringLiteral("Inizio 1"),
-            QStringLiteral("Fine 1"),      QStringLiteral("Inizio 2"),     QStringLiteral("Fine 2"),
-            QStringLiteral("Inizio 3"),    QStringLiteral("Fine 3"),       QStringLiteral("Totale giorno"),
-            QStringLiteral("Ore decimali"), QStringLiteral("Festività / assenza"), QStringLiteral("Ore assenza"),
-            QStringLiteral("Ore previste"), QStringLiteral("Saldo"),       QStringLiteral("Saldo progressivo")};
+    return {QStringLiteral("Num. mov."),
+            QStringLiteral("Giorno"),
+            QStringLiteral("Inizio 1"),
+            QStringLiteral("Fine 1"),
+            QStringLiteral("Inizio 2"),
+            QStringLiteral("Fine 2"),
+            QStringLiteral("Inizio 3"),
+            QStringLiteral("Fine 3"),
+            QStringLiteral("Totale giorno"),
+            QStringLiteral("Ore decimali"),
+            QStringLiteral("Festività / assenza"),
+            QStringLiteral("Ore assenza"),
+            QStringLiteral("Ore previste"),
+            QStringLiteral("Saldo"),
+            QStringLiteral("Saldo progressivo")};
 }
 
 QList<BalanceMonthLine> balanceMonthLines(const Sheet &records, const BalanceSheet &balance)
@@ -104,10 +118,14 @@ QList<BalanceMonthLine> balanceMonthLines(const Sheet &records, const BalanceShe
             continue;
         }
         const bool week = b.kind == BalanceSheetLine::Kind::Week;
-        BalanceMonthLine total{week ? BalanceMonthLine::Kind::Week : BalanceMonthLine::Kind::Month, -1, -1,
-                               true, false, QStringList(kBalanceMonthColumns)};
-        total.cells[kBmDay] = week ? weekLabel(b.from, key)
-                                   : QStringLiteral("Totale ") + sheetPeriodName(key);
+        BalanceMonthLine total{week ? BalanceMonthLine::Kind::Week : BalanceMonthLine::Kind::Month,
+                               -1,
+                               -1,
+                               true,
+                               false,
+                               QStringList(kBalanceMonthColumns)};
+        total.cells[kBmDay] =
+            week ? weekLabel(b.from, key) : QStringLiteral("Totale ") + sheetPeriodName(key);
         setFigures(total.cells, b.totals, true);
         lines.append(total);
     }

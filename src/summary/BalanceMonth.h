@@ -11,16 +11,16 @@ namespace zelvaro {
 
 // The columns of a month shown with its balance, in the window and on the timesheet to sign.
 enum BalanceMonthColumn {
-    kBmNumMov,    // the record's number
-    kBmDay,       // "lun 02/03/2026", "Settimana 14 del 2025", "Totale aprile 2025"
-    kBmTimes,     // six columns: Inizio 1, Fine 1, Inizio 2, Fine 2, Inizio 3, Fine 3
+    kBmNumMov, // the record's number
+    kBmDay,    // "lun 02/03/2026", "Settimana 14 del 2025", "Totale aprile 2025"
+    kBmTimes,  // six columns: Inizio 1, Fine 1, Inizio 2, Fine 2, Inizio 3, Fine 3
     kBmWorked = kBmTimes + 6,
-    kBmDecimal,   // the worked hours in decimal hours
-    kBmNote,      // the holiday's name, the absence's type, "Riposo" on a day without contract hours
-    kBmAbsence,   // the absence's hours (also a recupero's, which counts 0)
+    kBmDecimal, // the worked hours in decimal hours
+    kBmNote,    // the holiday's name, the absence's type, "Riposo" on a day without contract hours
+    kBmAbsence, // the absence's hours (also a recupero's, which counts 0)
     kBmExpected,
     kBmBalance,
-    kBmRunning,   // on the weeks and the month: the running balance at their end
+    kBmRunning, // on the weeks and the month: the running balance at their end
     kBalanceMonthColumns
 };
 

@@ -4,8 +4,8 @@
 #include "Progress.h"
 
 #include <algorithm>
-#include <cmath>
 #include <array>
+#include <cmath>
 
 namespace zelvaro {
 

@@ -7,8 +7,8 @@
 
 #include <QByteArray>
 #include <QDate>
-#include <QMap>
 #include <QList>
+#include <QMap>
 #include <QStringList>
 
 #include <limits>

@@ -50,7 +50,6 @@ QString weekLabel(const QDate &day, const SheetKey &key)
     return QStringLiteral("Settimana %1 del %2").arg(week).arg(isoYear);
 }
 
-
 Sheet makeSheet(const SheetKey &key, QList<SheetRecord> records)
 {
     Sheet sheet;

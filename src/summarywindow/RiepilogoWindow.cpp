@@ -98,9 +98,9 @@ SignedSheet signedTimesheet(const BalanceSheet &balance, const QList<BalanceMont
                             const BalanceSettings &settings, QDate printDate)
 {
     // What the employer signs: the day, its times and the figures, not the record numbers.
-    static constexpr int kPrinted[] = {kBmDay,     kBmTimes,     kBmTimes + 1, kBmTimes + 2,
+    static constexpr int kPrinted[] = {kBmDay,       kBmTimes,     kBmTimes + 1, kBmTimes + 2,
                                        kBmTimes + 3, kBmTimes + 4, kBmTimes + 5, kBmWorked,
-                                       kBmNote,    kBmAbsence,   kBmExpected,  kBmBalance};
+                                       kBmNote,      kBmAbsence,   kBmExpected,  kBmBalance};
     const auto printed = [](const QStringList &cells) {
         QStringList texts;
         for (int column : kPrinted)
@@ -111,7 +111,8 @@ SignedSheet signedTimesheet(const BalanceSheet &balance, const QList<BalanceMont
     SignedSheet sheet;
     sheet.title = QStringLiteral("Foglio ore - ") + month;
     sheet.heading = {QStringLiteral("Dipendente: ") + settings.worker,
-                     QStringLiteral("Datore di lavoro: ") + settings.employer, QStringLiteral("Mese: ") + month};
+                     QStringLiteral("Datore di lavoro: ") + settings.employer,
+                     QStringLiteral("Mese: ") + month};
     QStringList headings = printed(balanceMonthHeadings());
     headings[7] = QStringLiteral("Lavorate");
     sheet.columns = headings;
@@ -138,7 +139,8 @@ PrintDocument timesheetDocument(const SheetKey &key)
 
 RiepilogoWindow::RiepilogoWindow(Archive &archive, const Services &services, LinePrinter &printer,
                                  SheetPrinter &sheetPrinter, QWidget *parent)
-    : QWidget(parent), m_archive(archive), m_services(services), m_printer(printer), m_sheetPrinter(sheetPrinter)
+    : QWidget(parent), m_archive(archive), m_services(services), m_printer(printer),
+      m_sheetPrinter(sheetPrinter)
 {
     Q_ASSERT(m_services.messages && m_services.pointer);
     setObjectName(QStringLiteral("frmRIEPILOGO"));
@@ -218,9 +220,9 @@ void RiepilogoWindow::reload()
     m_services.pointer->setBusy(true);
     SummarySheets sheets;
     StoredBalance stored;
-    Outcome error = SummarySheets::read(m_archive, &sheets);
-    if (!error.failed())
-        error = BalanceTables(m_archive).read(&stored);
+    const Outcome error = SummarySheets::read(m_archive, &sheets);
+    // Damaged balance tables are reported, and the hours are shown all the same, without the balance.
+    const Outcome balanceError = error.failed() ? Outcome() : BalanceTables(m_archive).read(&stored);
     m_services.pointer->setBusy(false);
     if (error.failed()) {
         report(error);
@@ -229,12 +231,14 @@ void RiepilogoWindow::reload()
     m_sheets = std::move(sheets);
     m_balanceInput.reset();
     m_balance.reset();
-    if (!stored.contract.isEmpty()) {
+    if (!balanceError.failed() && !stored.contract.isEmpty()) {
         m_balanceInput = BalanceInput{std::move(stored.contract), std::move(stored.absences),
                                       m_sheets.workedByDate(), std::move(stored.settings)};
         m_balance = computeBalance(*m_balanceInput);
     }
     fillTree(m_sheets.summary());
+    if (balanceError.failed())
+        report(balanceError);
 }
 
 void RiepilogoWindow::fillTree(const HoursSummary &summary)
@@ -249,8 +253,8 @@ void RiepilogoWindow::fillTree(const HoursSummary &summary)
         QStringList headings{QStringLiteral("Periodo"), QStringLiteral("Giorni"), QStringLiteral("Ore"),
                              QStringLiteral("Ore decimali")};
         if (m_balance)
-            headings << QStringLiteral("Ore previste") << QStringLiteral("Ore assenza") << QStringLiteral("Saldo")
-                     << QStringLiteral("Saldo progressivo");
+            headings << QStringLiteral("Ore previste") << QStringLiteral("Ore assenza")
+                     << QStringLiteral("Saldo") << QStringLiteral("Saldo progressivo");
         m_tvwPERIODI->setColumnCount(m_balance ? kBalanceTreeColumns : kTreeColumns);
         m_tvwPERIODI->setHeaderLabels(headings);
         // The months with records and, once there is a balance, every month it counts, in order.
@@ -270,8 +274,8 @@ void RiepilogoWindow::fillTree(const HoursSummary &summary)
             const auto key = [](const auto *m) { return m ? m->year * 100 + m->month : INT_MAX; };
             const int next = std::min(key(mh), key(mb));
             const bool takeH = key(mh) == next, takeB = key(mb) == next;
-            months.append({next / 100, next % 100, takeH ? &mh->totals : &kNoHours,
-                           takeB ? &mb->totals : nullptr});
+            months.append(
+                {next / 100, next % 100, takeH ? &mh->totals : &kNoHours, takeB ? &mb->totals : nullptr});
             h += takeH;
             b += takeB;
         }
@@ -290,8 +294,9 @@ void RiepilogoWindow::fillTree(const HoursSummary &summary)
                 closeYear();
                 const auto hours = std::find_if(summary.years.cbegin(), summary.years.cend(),
                                                 [&m](const YearTotals &y) { return y.year == m.year; });
-                year = periodItem(QString::number(m.year), hours != summary.years.cend() ? hours->totals : kNoHours,
-                                  m.year, -1, longestYears);
+                year = periodItem(QString::number(m.year),
+                                  hours != summary.years.cend() ? hours->totals : kNoHours, m.year, -1,
+                                  longestYears);
                 top.append(year);
             }
             latest = periodItem(monthName(m.month), *m.hours, m.year, m.month, longestMonths);

@@ -36,9 +36,10 @@ SignedSheet signedTimesheet(const BalanceSheet &balance, const QList<BalanceMont
 // buttons "Stampa foglio ore" and "Esporta CSV…". Once contract hours exist, the tree also shows
 // the expected hours, the absences, the balance and the running balance of each year and month (a
 // month of the balance without records too), the chosen month lists every calendar day with its
-// balance, and "Stampa foglio ore" prints the timesheet to sign through `sheetPrinter`. It reads the archive once when it opens and again
-// whenever the hours window reports a change; every month chosen is laid out from that read. `archive`, the
-// services (the file dialogs among them) and `printer` must outlive the window.
+// balance, and "Stampa foglio ore" prints the timesheet to sign through `sheetPrinter`. It reads the archive
+// once when it opens and again whenever the hours window reports a change; every month chosen is laid out
+// from that read. `archive`, the services (the file dialogs among them) and `printer` must outlive the
+// window.
 class RiepilogoWindow : public QWidget
 {
     Q_OBJECT
