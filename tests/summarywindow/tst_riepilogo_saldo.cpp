@@ -163,6 +163,8 @@ private slots:
         QCOMPARE(sheet.rows.at(0).cells.join(u'|'), u"dom 01/06/2025||||||||Riposo||0.00|0.00"_s);
         QCOMPARE(sheet.rows.at(3).cells.join(u'|'), u"mar 03/06/2025||||||||Permesso|2.00|8.00|-6.00"_s);
         QCOMPARE(sheet.rows.at(1).cells.at(0), u"Settimana 22 (dal 1/6)"_s);
+        // After 3 June, the last day with records or an absence, the days are not counted.
+        QCOMPARE(sheet.rows.at(4).cells.mid(10), (QStringList{u""_s, u""_s}));
         QCOMPARE((QList<bool>{sheet.rows.at(0).dayOff, sheet.rows.at(2).dayOff, sheet.rows.at(3).dayOff}),
                  (QList<bool>{true, true, false}));
         QCOMPARE(sheet.closing, (QStringList{u"Saldo progressivo a inizio mese: -302.15"_s,
