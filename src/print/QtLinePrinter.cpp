@@ -151,8 +151,7 @@ PrintResult QtLinePrinter::endDocument(const PrintDocument &document, Progress *
     }
 
     CupsQueue queue;
-    const QString fallback =
-        QFileInfo(freePdfName(m_folder, document.pdfStem, m_now())).absoluteFilePath();
+    const QString fallback = QFileInfo(freePdfName(m_folder, document.pdfStem, m_now())).absoluteFilePath();
     if (!queue.hasPrinter()) {
         const PrintResult result = savePdf(fallback, document, withoutPrinter(queue), renderA4);
         return m_cancelled ? cancelled : result;
