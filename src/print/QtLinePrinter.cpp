@@ -1,12 +1,11 @@
 #include "QtLinePrinter.h"
 
 #include "CupsQueue.h"
-#include "PrivateFiles.h"
+#include "PdfFallback.h"
 #include "Progress.h"
 #include "Texts.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetricsF>
@@ -15,7 +14,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QRawFont>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <array>
@@ -153,20 +151,14 @@ PrintResult QtLinePrinter::endDocument(const PrintDocument &document, Progress *
     }
 
     CupsQueue queue;
-    PrintResult outcome;
-    outcome.printer = queue.name();
-    const QString fallback = QFileInfo(freePdfName(document.pdfStem)).absoluteFilePath();
+    const QString fallback = QFileInfo(freePdfName(m_folder, document.pdfStem, m_now())).absoluteFilePath();
     if (!queue.hasPrinter()) {
-        // Without a default set on this side, a silent service is most likely not installed: no printer.
-        outcome.printer = queue.serviceAnswers() ? QString() : CupsQueue::configuredDefault();
-        if (!outcome.printer.isEmpty()) {
-            outcome.note = PrintResult::Note::Unreachable;
-            outcome.reason = CupsQueue::server();
-        }
-        const PrintResult result = savePdf(fallback, document, outcome, renderA4);
+        const PrintResult result = savePdf(fallback, document, withoutPrinter(queue), renderA4);
         return m_cancelled ? cancelled : result;
     }
 
+    PrintResult outcome;
+    outcome.printer = queue.name();
     // The job's own answer says whether the printer accepts it: asking before would race with it.
     QByteArray pdf;
     QBuffer buffer(&pdf);
@@ -201,38 +193,6 @@ PrintResult QtLinePrinter::endDocument(const PrintDocument &document, Progress *
     }
     return savePdf(fallback, document, outcome,
                    [&pdf](QIODevice &out) { return out.write(pdf) == pdf.size(); });
-}
-
-QString QtLinePrinter::freePdfName(const QString &pdfStem) const
-{
-    const QString stem = QDir(m_folder).filePath(pdfStem + QLatin1Char('_') +
-                                                 m_now().toString(QStringLiteral("yyyyMMdd_HHmmss")));
-    QString path = stem + QStringLiteral(".pdf");
-    // Two printouts in the same second must not overwrite each other.
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = stem + QLatin1Char('_') + QString::number(n) + QStringLiteral(".pdf");
-    return path;
-}
-
-PrintResult QtLinePrinter::savePdf(const QString &path, const PrintDocument &document, PrintResult outcome,
-                                   const std::function<bool(QIODevice &)> &write)
-{
-    // Written beside the target and renamed at the end: a failure leaves no file. A new file holds
-    // hours: it is the user's alone; one replaced keeps its mode.
-    QSaveFile file(path);
-    const bool replaces = QFileInfo::exists(path);
-    if (file.open(QIODevice::WriteOnly) && (replaces || makePrivate(file.handle())) && write(file) &&
-        file.commit()) {
-        outcome.pdfPath = path;
-        return outcome;
-    }
-    // The PDF was the last resort: its failure is the printout's, with the printer's cause before it.
-    const QString cause = pdfFallbackCause(outcome);
-    outcome.code = kFileErrorCode;
-    outcome.text = (cause.isEmpty() ? QString() : cause + QStringLiteral(". ")) +
-                   QStringLiteral("Impossibile salvare ") + document.what + QStringLiteral(" nel file ") +
-                   QDir::toNativeSeparators(path);
-    return outcome;
 }
 
 bool QtLinePrinter::render(const QStringList &lines, const QString &title, const QPageSize &page,

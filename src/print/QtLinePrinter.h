@@ -53,11 +53,6 @@ private:
     // `progress` cancels (m_cancelled then set).
     bool render(const QStringList &lines, const QString &title, const QPageSize &page, QIODevice &out,
                 Progress *progress);
-    // Writes the PDF through `write` and returns `outcome` with its path, or a failure naming the
-    // file (and the cause in `outcome`).
-    PrintResult savePdf(const QString &path, const PrintDocument &document, PrintResult outcome,
-                        const std::function<bool(QIODevice &)> &write);
-    QString freePdfName(const QString &stem) const;
 
     QString m_folder;
     Now m_now;

@@ -170,7 +170,7 @@ private slots:
         QCOMPARE(sheet.closing, (QStringList{u"Saldo progressivo a inizio mese: -302.15"_s,
                                              u"Saldo progressivo a fine mese: -308.15"_s}));
         QCOMPARE(sheet.printDate, u"Stampato il 01/07/2025"_s);
-        QCOMPARE(m_sheetPrinter.kinds.at(0).pdfStem, u"ZELVARO_foglio_2025_06"_s);
+        QCOMPARE(m_sheetPrinter.documents.at(0).pdfStem, u"ZELVARO_foglio_2025_06"_s);
     }
 };
 

@@ -6,18 +6,18 @@
 
 namespace zelvaro::test {
 
-// Keeps each timesheet to sign and what it was; `result` is what print() answers.
+// Records every sheet printed and what it was; `result` is what print() answers.
 class FakeSheetPrinter : public SheetPrinter
 {
 public:
     PrintResult print(const SignedSheet &sheet, const PrintDocument &document) override
     {
         sheets.append(sheet);
-        kinds.append(document);
+        documents.append(document);
         return result;
     }
     QList<SignedSheet> sheets;
-    QList<PrintDocument> kinds;
+    QList<PrintDocument> documents;
     PrintResult result;
 };
 
