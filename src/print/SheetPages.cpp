@@ -13,8 +13,9 @@ namespace zelvaro {
 
 namespace {
 
-constexpr qreal kTablePt = 9; // the table's text, unless it must shrink to fit the width
-constexpr qreal kTextPt = 10; // heading, closing lines, signatures
+constexpr qreal kTablePt = 9;   // the table's text, unless it must shrink to fit the width
+constexpr qreal kUprightPt = 7; // the smallest size at which a table keeps the page upright
+constexpr qreal kTextPt = 10;   // heading, closing lines, signatures
 constexpr qreal kTitlePt = 13;
 constexpr qreal kFooterPt = 8;
 constexpr qreal kCellPad = 3;      // each side of a cell
@@ -170,6 +171,21 @@ private:
     QPainter &m_painter;
 };
 
+// The largest size, up to kTablePt, at which the table's columns fit `width` points. Widths grow
+// nearly in proportion to the size: start from the proportional guess, then step down by tenths of a
+// point, the finest a font takes here.
+qreal fittingPointSize(const SignedSheet &sheet, qreal width)
+{
+    qreal size = kTablePt;
+    const qreal wide = total(columnWidths(sheet, kTablePt));
+    if (wide <= width)
+        return size;
+    size = std::floor(kTablePt * kTenths * width / wide) / kTenths;
+    while (total(columnWidths(sheet, size)) > width && size > 1)
+        size = qRound(size * kTenths - 1) / kTenths;
+    return size;
+}
+
 } // namespace
 
 QPageLayout sheetPageLayout(const QPageSize &size)
@@ -182,26 +198,18 @@ SheetLayout layoutSheet(const SignedSheet &sheet, const QPageLayout &page, Sheet
 {
     SheetLayout layout;
     layout.page = page;
-    layout.pointSize = kTablePt;
-    layout.columnWidths = columnWidths(sheet, kTablePt);
     layout.rightAligned = rightAligned(sheet);
+    layout.pointSize = fittingPointSize(sheet, layout.page.paintRect(QPageLayout::Point).width());
+    // A month to sign stays upright, on one page, while its text can be read; only a wider table
+    // turns the page.
     if (orientation == SheetOrientation::TurnIfNeeded && page.orientation() == QPageLayout::Portrait &&
-        total(layout.columnWidths) > page.paintRect(QPageLayout::Point).width())
+        layout.pointSize < kUprightPt) {
         layout.page.setOrientation(QPageLayout::Landscape);
-    const QRectF area = layout.page.paintRect(QPageLayout::Point);
-    // Widths grow nearly in proportion to the size: start from the proportional guess, then step down
-    // by tenths of a point, the finest a font takes here, to the largest size that fits.
-    const qreal wide = total(layout.columnWidths);
-    if (wide > area.width()) {
-        layout.pointSize = std::floor(kTablePt * kTenths * area.width() / wide) / kTenths;
-        layout.columnWidths = columnWidths(sheet, layout.pointSize);
+        layout.pointSize = fittingPointSize(sheet, layout.page.paintRect(QPageLayout::Point).width());
     }
-    while (total(layout.columnWidths) > area.width() && layout.pointSize > 1) {
-        layout.pointSize = qRound(layout.pointSize * kTenths - 1) / kTenths;
-        layout.columnWidths = columnWidths(sheet, layout.pointSize);
-    }
+    layout.columnWidths = columnWidths(sheet, layout.pointSize);
     const Heights heights(layout.pointSize);
-    layout.pages = pagesOf(sheet, heights, heights.body(area));
+    layout.pages = pagesOf(sheet, heights, heights.body(layout.page.paintRect(QPageLayout::Point)));
     return layout;
 }
 

@@ -50,7 +50,8 @@ BalanceMonthLine dayLine(const Sheet &records, const BalanceDay &day, qsizetype 
                           record,
                           first,
                           !day.holiday.isEmpty() || day.contractMinutes == 0,
-                          QStringList(kBalanceMonthColumns)};
+                          QStringList(kBalanceMonthColumns),
+                          QString()};
     QStringList &cells = line.cells;
     cells[kBmDay] = dayLabel(day.date);
     if (record >= 0) {
@@ -62,6 +63,7 @@ BalanceMonthLine dayLine(const Sheet &records, const BalanceDay &day, qsizetype 
         for (int i = 0; i < 6; ++i)
             cells[kBmTimes + i] = times[i];
         cells[kBmWorked] = dayTotalText(r);
+        line.worked = r.complete ? figureText(r.minutes) : cells[kBmWorked];
         cells[kBmDecimal] = r.complete ? decimalHoursText(r.minutes) : QString();
     }
     if (!first)
@@ -123,10 +125,12 @@ QList<BalanceMonthLine> balanceMonthLines(const Sheet &records, const BalanceShe
                                -1,
                                true,
                                false,
-                               QStringList(kBalanceMonthColumns)};
+                               QStringList(kBalanceMonthColumns),
+                               QString()};
         total.cells[kBmDay] =
             week ? weekLabel(b.from, key) : QStringLiteral("Totale ") + sheetPeriodName(key);
         setFigures(total.cells, b.totals, true);
+        total.worked = figureText(b.totals.worked);
         lines.append(total);
     }
     return lines;

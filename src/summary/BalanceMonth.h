@@ -37,6 +37,7 @@ struct BalanceMonthLine
     bool firstOfDay = true; // a Day line that carries the day's balance (its first)
     bool dayOff = false;    // a Day line of a holiday or a day without contract hours
     QStringList cells;      // kBalanceMonthColumns texts
+    QString worked;         // the worked hours as the balance's figures are written ("8.30"), for paper
 };
 
 // Lays out the month of `balance` with the records of `records` (the sheet of the same month).

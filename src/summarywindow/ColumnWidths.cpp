@@ -18,14 +18,14 @@ void fitColumn(QAbstractItemView &view, QHeaderView &header, int column,
     header.resizeSection(column, std::clamp(width, header.minimumSectionSize(), header.maximumSectionSize()));
 }
 
-QModelIndex longestText(const QList<QModelIndex> &indexes)
+QModelIndex longestText(const QFontMetrics &metrics, const QList<QModelIndex> &indexes)
 {
     QModelIndex found;
-    qsizetype length = -1;
+    int widest = -1;
     for (const QModelIndex &index : indexes) {
-        const qsizetype size = index.data().toString().size();
-        if (size > length) {
-            length = size;
+        const int width = metrics.horizontalAdvance(index.data().toString());
+        if (width > widest) {
+            widest = width;
             found = index;
         }
     }
@@ -35,8 +35,9 @@ QModelIndex longestText(const QList<QModelIndex> &indexes)
 void LongestTexts::note(QTreeWidgetItem *item, const QStringList &texts, int first)
 {
     for (int column = first; column < kColumns && column - first < texts.size(); ++column) {
-        if (texts.at(column - first).size() > lengths[column]) {
-            lengths[column] = texts.at(column - first).size();
+        const int width = metrics.horizontalAdvance(texts.at(column - first));
+        if (width > widths[column]) {
+            widths[column] = width;
             items[column] = item;
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFontMetrics>
 #include <QList>
 #include <QModelIndex>
 #include <QStringList>
@@ -13,25 +14,28 @@ class QTreeWidgetItem;
 
 namespace zelvaro {
 
-// Column widths taken from the few cells that can be the widest (the longest text of each kind of
-// line) instead of from every line, as ResizeToContents would: a month's sheet or the tree of a long
-// archive is sized in a few measures.
+// Column widths taken from the few cells that can be the widest (the widest text of each kind of
+// line, measured in the font it is shown in) instead of from every line's size hint, as
+// ResizeToContents would: a month's sheet or the tree of a long archive is sized in a few measures.
 
 // Sizes `column` of `view` to the widest of its header and of the `cells`, each with the pixels the
 // view adds to it (a tree's indentation, a grid line).
 void fitColumn(QAbstractItemView &view, QHeaderView &header, int column,
                const QList<std::pair<QModelIndex, int>> &cells);
 
-// The index among `indexes` whose text is the longest (the first of equal ones), or an invalid one.
-QModelIndex longestText(const QList<QModelIndex> &indexes);
+// The index among `indexes` whose text is the widest in `metrics` (the first of equal ones), or an
+// invalid one. Not the one with the most characters: "dom" is wider than "mar".
+QModelIndex longestText(const QFontMetrics &metrics, const QList<QModelIndex> &indexes);
 
-// The line of each of the tree's columns (four, eight with the balance) with the longest text, among
-// the lines of one level.
+// The line of each of the tree's columns (four, eight with the balance) with the widest text in the
+// tree's font, among the lines of one level.
 struct LongestTexts
 {
+    explicit LongestTexts(const QFontMetrics &metrics) : metrics(metrics) {}
     static constexpr int kColumns = 8;
+    QFontMetrics metrics;
     QTreeWidgetItem *items[kColumns] = {};
-    qsizetype lengths[kColumns] = {-1, -1, -1, -1, -1, -1, -1, -1};
+    int widths[kColumns] = {-1, -1, -1, -1, -1, -1, -1, -1};
 
     // Counts the line `item`, which shows `texts` from column `first` on.
     void note(QTreeWidgetItem *item, const QStringList &texts, int first = 0);

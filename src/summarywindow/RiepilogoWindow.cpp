@@ -97,15 +97,23 @@ QStringList dayCells(const Sheet &sheet, const SheetRow &row)
 SignedSheet signedTimesheet(const BalanceSheet &balance, const QList<BalanceMonthLine> &lines,
                             const BalanceSettings &settings, QDate printDate)
 {
-    // What the employer signs: the day, its times and the figures, not the record numbers.
-    static constexpr int kPrinted[] = {kBmDay,       kBmTimes,     kBmTimes + 1, kBmTimes + 2,
-                                       kBmTimes + 3, kBmTimes + 4, kBmTimes + 5, kBmWorked,
-                                       kBmNote,      kBmAbsence,   kBmExpected,  kBmBalance};
-    const auto printed = [](const QStringList &cells) {
-        QStringList texts;
-        for (int column : kPrinted)
-            texts.append(cells.at(column));
-        return texts;
+    // What the employer signs, upright on one page: the day, its periods in one column
+    // ("8.30-12.30, 13.30-17.30"), the hours worked written as the other figures ("8.30", not
+    // "8 h / 30 Min."), the holiday or absence and the figures; not the record numbers.
+    const auto printed = [](const QStringList &cells, const QString &worked) {
+        QStringList periods;
+        for (int p = 0; p < 3; ++p) {
+            const QString &start = cells.at(kBmTimes + 2 * p), &end = cells.at(kBmTimes + 2 * p + 1);
+            if (!start.isEmpty() || !end.isEmpty())
+                periods.append(start + QLatin1Char('-') + end);
+        }
+        return QStringList{cells.at(kBmDay),
+                           periods.join(QStringLiteral(", ")),
+                           worked,
+                           cells.at(kBmNote),
+                           cells.at(kBmAbsence),
+                           cells.at(kBmExpected),
+                           cells.at(kBmBalance)};
     };
     const QString month = sheetPeriodName(SheetKey{balance.year, balance.month});
     SignedSheet sheet;
@@ -113,15 +121,16 @@ SignedSheet signedTimesheet(const BalanceSheet &balance, const QList<BalanceMont
     sheet.heading = {QStringLiteral("Dipendente: ") + settings.worker,
                      QStringLiteral("Datore di lavoro: ") + settings.employer,
                      QStringLiteral("Mese: ") + month};
-    QStringList headings = printed(balanceMonthHeadings());
-    headings[7] = QStringLiteral("Lavorate");
-    sheet.columns = headings;
+    const QStringList headings = balanceMonthHeadings();
+    sheet.columns = QStringList{headings.at(kBmDay),    QStringLiteral("Orari"), QStringLiteral("Lavorate"),
+                                headings.at(kBmNote),   headings.at(kBmAbsence), headings.at(kBmExpected),
+                                headings.at(kBmBalance)};
     for (const BalanceMonthLine &line : lines) {
         using Kind = SignedSheetRow::Kind;
         const Kind kind = line.kind == BalanceMonthLine::Kind::Day    ? Kind::Day
                           : line.kind == BalanceMonthLine::Kind::Week ? Kind::Week
                                                                       : Kind::Month;
-        sheet.rows.append({kind, printed(line.cells), line.dayOff});
+        sheet.rows.append({kind, printed(line.cells, line.worked), line.dayOff});
     }
     sheet.closing = balanceMonthClosing(balance);
     sheet.printDate = QStringLiteral("Stampato il ") + printDate.toString(QStringLiteral("dd/MM/yyyy"));
@@ -281,7 +290,8 @@ void RiepilogoWindow::fillTree(const HoursSummary &summary)
         }
         // Built apart and handed to the tree at once: one insertion, not one per line.
         QList<QTreeWidgetItem *> top;
-        LongestTexts longestYears, longestMonths; // for the column widths
+        // For the column widths.
+        LongestTexts longestYears(m_tvwPERIODI->fontMetrics()), longestMonths(m_tvwPERIODI->fontMetrics());
         QTreeWidgetItem *year = nullptr;
         BalanceTotals yearBalance;
         const auto closeYear = [&] {
@@ -434,13 +444,16 @@ void RiepilogoWindow::fitGridColumns(const QList<bool> &totals)
 {
     QTableWidget &grid = *m_grdGIORNI;
     const int gridLine = grid.showGrid() ? 1 : 0;
+    QFont boldFont = grid.font();
+    boldFont.setBold(true);
+    const QFontMetrics bold(boldFont);
     for (int column = 0; column < grid.columnCount(); ++column) {
         // The subtotals are bold: their longest text is measured apart.
         QList<QModelIndex> days, sums;
         for (int row = 0; row < grid.rowCount(); ++row)
             (totals.at(row) ? sums : days).append(grid.model()->index(row, column));
         fitColumn(grid, *grid.horizontalHeader(), column,
-                  {{longestText(days), gridLine}, {longestText(sums), gridLine}});
+                  {{longestText(grid.fontMetrics(), days), gridLine}, {longestText(bold, sums), gridLine}});
     }
 }
 

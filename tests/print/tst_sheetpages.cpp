@@ -185,6 +185,9 @@ void TestSheetPages::columns_data()
     QTest::newRow("each column as most of its cells")
         << mixed << SheetOrientation::TurnIfNeeded << figures << false << 9.0;
     const SignedSheet wide = sheetOf(dayRows(3, QString(60, u'x')));
+    QTest::newRow("a little wider than portrait: upright, smaller")
+        << sheetOf(dayRows(3, QString(40, u'x'))) << SheetOrientation::TurnIfNeeded << figures << false
+        << 8.0;
     QTest::newRow("wider than portrait: landscape")
         << wide << SheetOrientation::TurnIfNeeded << figures << true << 9.0;
     QTest::newRow("wider than portrait, kept: smaller")

@@ -157,20 +157,27 @@ private slots:
         QCOMPARE(sheet.heading,
                  (QStringList{u"Dipendente: Maria Rossi"_s, u"Datore di lavoro: Officine Bianchi"_s,
                               u"Mese: giugno 2025"_s}));
-        QCOMPARE(sheet.columns.join(u'|'), u"Giorno|Inizio 1|Fine 1|Inizio 2|Fine 2|Inizio 3|Fine 3|Lavorate|"
-                                           u"Festività / assenza|Ore assenza|Ore previste|Saldo"_s);
+        QCOMPARE(sheet.columns.join(u'|'),
+                 u"Giorno|Orari|Lavorate|Festività / assenza|Ore assenza|Ore previste|Saldo"_s);
         QCOMPARE(sheet.rows.size(), 30 + 6 + 1); // 1 June closes week 22, 30 June opens week 27
-        QCOMPARE(sheet.rows.at(0).cells.join(u'|'), u"dom 01/06/2025||||||||Riposo||0.00|0.00"_s);
-        QCOMPARE(sheet.rows.at(3).cells.join(u'|'), u"mar 03/06/2025||||||||Permesso|2.00|8.00|-6.00"_s);
+        QCOMPARE(sheet.rows.at(0).cells.join(u'|'), u"dom 01/06/2025|||Riposo||0.00|0.00"_s);
+        QCOMPARE(sheet.rows.at(3).cells.join(u'|'), u"mar 03/06/2025|||Permesso|2.00|8.00|-6.00"_s);
         QCOMPARE(sheet.rows.at(1).cells.at(0), u"Settimana 22 (dal 1/6)"_s);
+        QCOMPARE(sheet.rows.constLast().cells.join(u'|'), u"Totale giugno 2025||0.00||2.00|8.00|-6.00"_s);
         // After 3 June, the last day with records or an absence, the days are not counted.
-        QCOMPARE(sheet.rows.at(4).cells.mid(10), (QStringList{u""_s, u""_s}));
+        QCOMPARE(sheet.rows.at(4).cells.mid(5), (QStringList{u""_s, u""_s}));
         QCOMPARE((QList<bool>{sheet.rows.at(0).dayOff, sheet.rows.at(2).dayOff, sheet.rows.at(3).dayOff}),
                  (QList<bool>{true, true, false}));
         QCOMPARE(sheet.closing, (QStringList{u"Saldo progressivo a inizio mese: -302.15"_s,
                                              u"Saldo progressivo a fine mese: -308.15"_s}));
         QCOMPARE(sheet.printDate, u"Stampato il 01/07/2025"_s);
         QCOMPARE(m_sheetPrinter.documents.at(0).pdfStem, u"ZELVARO_foglio_2025_06"_s);
+
+        // On paper a day's periods share a column, and the hours worked are written as the other figures.
+        choose(u"aprile"_s);
+        m_ui.click(u"cmdSTAMPA_FOGLIO"_s);
+        QCOMPARE(m_sheetPrinter.sheets.at(1).rows.at(0).cells.mid(0, 3).join(u'|'),
+                 u"mar 01/04/2025|8-17|9.00"_s);
     }
 };
 
