@@ -35,7 +35,14 @@ QModelIndex longestText(const QFontMetrics &metrics, const QList<QModelIndex> &i
 void LongestTexts::note(QTreeWidgetItem *item, const QStringList &texts, int first)
 {
     for (int column = first; column < kColumns && column - first < texts.size(); ++column) {
-        const int width = metrics.horizontalAdvance(texts.at(column - first));
+        const QString &text = texts.at(column - first);
+        qsizetype width = text.size();
+        if (column == 0) {
+            auto known = nameWidths.find(text);
+            if (known == nameWidths.end())
+                known = nameWidths.insert(text, metrics.horizontalAdvance(text));
+            width = known.value();
+        }
         if (width > widths[column]) {
             widths[column] = width;
             items[column] = item;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFontMetrics>
+#include <QHash>
 #include <QList>
 #include <QModelIndex>
 #include <QStringList>
@@ -27,15 +28,17 @@ void fitColumn(QAbstractItemView &view, QHeaderView &header, int column,
 // invalid one. Not the one with the most characters: "dom" is wider than "mar".
 QModelIndex longestText(const QFontMetrics &metrics, const QList<QModelIndex> &indexes);
 
-// The line of each of the tree's columns (four, eight with the balance) with the widest text in the
-// tree's font, among the lines of one level.
+// The line of each of the tree's columns (four, eight with the balance) with the widest text, among
+// the lines of one level. The figures (digits of one width) are compared by their length; the names
+// of the first column ("marzo" is wider than "aprile") in the tree's font, each name measured once.
 struct LongestTexts
 {
     explicit LongestTexts(const QFontMetrics &metrics) : metrics(metrics) {}
     static constexpr int kColumns = 8;
     QFontMetrics metrics;
+    QHash<QString, int> nameWidths;
     QTreeWidgetItem *items[kColumns] = {};
-    int widths[kColumns] = {-1, -1, -1, -1, -1, -1, -1, -1};
+    qsizetype widths[kColumns] = {-1, -1, -1, -1, -1, -1, -1, -1};
 
     // Counts the line `item`, which shows `texts` from column `first` on.
     void note(QTreeWidgetItem *item, const QStringList &texts, int first = 0);
