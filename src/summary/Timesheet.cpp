@@ -1,6 +1,6 @@
 #include "Timesheet.h"
 
-#include "ComputedDays.h"
+#include "HoursSummary.h"
 
 #include <algorithm>
 
@@ -83,23 +83,6 @@ Sheet makeSheet(const SheetKey &key, QList<SheetRecord> records)
     sheet.rows.append(
         {SheetRow::Kind::Total, -1, QStringLiteral("Totale ") + sheetPeriodName(key), month.take()});
     return sheet;
-}
-
-Outcome collectSheet(Archive &archive, const SheetKey &key, Sheet *sheet)
-{
-    QList<SheetRecord> records;
-    const Outcome error = forEachComputedDay(archive, [&](const ComputedDay &day) {
-        const QDate date = recordDate(day.record.anno, day.record.mese, day.record.giorno);
-        const bool inSheet = key.invalidDates()
-                                 ? !date.isValid()
-                                 : date.isValid() && date.year() == key.year && date.month() == key.month;
-        if (inSheet)
-            records.append(SheetRecord{date, day.record, day.dayTotal(), day.madeDayTotal, day.dayMinutes});
-    });
-    if (error.failed())
-        return error;
-    *sheet = makeSheet(key, std::move(records));
-    return {};
 }
 
 QString sheetPeriodName(const SheetKey &key)

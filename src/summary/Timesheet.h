@@ -2,7 +2,6 @@
 
 #include "HoursRecord.h"
 #include "HoursSummary.h"
-#include "Outcome.h"
 
 #include <QDate>
 #include <QList>
@@ -10,8 +9,6 @@
 #include <QStringList>
 
 namespace zelvaro {
-
-class Archive;
 
 // The records a sheet holds: those of one month, or (year 0) those without a valid date.
 struct SheetKey
@@ -53,9 +50,6 @@ struct Sheet
 // Orders `records` by date and lays out the rows. The records without a valid date keep their order
 // and get no week subtotals.
 Sheet makeSheet(const SheetKey &key, QList<SheetRecord> records);
-
-// Reads the sheet of `key` from one pass over the archive.
-Outcome collectSheet(Archive &archive, const SheetKey &key, Sheet *sheet);
 
 // "marzo 2026", or "Data non valida".
 QString sheetPeriodName(const SheetKey &key);

@@ -1,3 +1,4 @@
+#include "Accessibility.h"
 #include "Archive.h"
 #include "BalanceTables.h"
 #include "FakePrinter.h"
@@ -105,6 +106,7 @@ private slots:
         addBalance();
 
         QCOMPARE(tree()->columnCount(), 8);
+        QCOMPARE(unnamedControls(m_window.get()), QStringList());
         QCOMPARE(m_ui.rows(u"tvwPERIODI"_s, {0, 1, 4, 5, 6, 7}),
                  (QStringList{
                      u"2025|3|336.00|10.00|-306.00|-308.15"_s, u"  aprile|3|160.00|8.00|-132.00|-134.15"_s,
