@@ -151,10 +151,11 @@ void MDIForm1::MENU0102_Click()
         return;
     }
     m_form2Window = window;
-    showChild(window, form2, &MDIForm1::form2WindowGone);
+    showChild(window, form2, [this](QMdiSubWindow *closed) { form2WindowGone(closed); });
 }
 
-void MDIForm1::showChild(QMdiSubWindow *window, QWidget *content, void (MDIForm1::*gone)(QMdiSubWindow *))
+void MDIForm1::showChild(QMdiSubWindow *window, QWidget *content,
+                         const std::function<void(QMdiSubWindow *)> &gone)
 {
     window->setWidget(content);
     window->systemMenu()->setAccessibleName(QStringLiteral("Menu della finestra ") + window->windowTitle());
@@ -165,7 +166,7 @@ void MDIForm1::showChild(QMdiSubWindow *window, QWidget *content, void (MDIForm1
         if (keys.removeIf([](const QKeySequence &key) { return closeKeys().contains(key); }) > 0)
             action->setShortcuts(keys);
     }
-    connect(window, &QObject::destroyed, this, [this, window, gone] { (this->*gone)(window); });
+    connect(window, &QObject::destroyed, this, [window, gone] { gone(window); });
     m_mdiArea->addSubWindow(window);
     window->show();
     m_mdiArea->setActiveSubWindow(window);
@@ -195,30 +196,35 @@ void MDIForm1::setToolCommands(ToolCommands commands)
     m_importAction->setEnabled(bool(m_tools.importAccess));
 }
 
-void MDIForm1::MENU0103_Click()
+void MDIForm1::showOnce(QMdiSubWindow *&slot, const std::function<QWidget *(QWidget *)> &make,
+                        const QString &name)
 {
-    if (m_summaryWindow) {
-        m_mdiArea->setActiveSubWindow(m_summaryWindow);
-        m_summaryWindow->raise();
+    if (slot) {
+        m_mdiArea->setActiveSubWindow(slot);
+        slot->raise();
         return;
     }
-    if (!m_makeSummary)
+    if (!make)
         return;
-    auto *window = new ChildSubWindow([this](QMdiSubWindow *closed) { summaryWindowGone(closed); });
-    window->setObjectName(QStringLiteral("RiepilogoWindow"));
-    QWidget *summary = m_makeSummary(window);
-    if (!summary) {
+    QMdiSubWindow **kept = &slot;
+    const auto gone = [kept](QMdiSubWindow *closed) {
+        if (*kept == closed)
+            *kept = nullptr;
+    };
+    auto *window = new ChildSubWindow(gone);
+    window->setObjectName(name);
+    QWidget *content = make(window);
+    if (!content) {
         delete window;
         return;
     }
-    m_summaryWindow = window;
-    showChild(window, summary, &MDIForm1::summaryWindowGone);
+    slot = window;
+    showChild(window, content, gone);
 }
 
-void MDIForm1::summaryWindowGone(QMdiSubWindow *window)
+void MDIForm1::MENU0103_Click()
 {
-    if (window == m_summaryWindow)
-        m_summaryWindow = nullptr;
+    showOnce(m_summaryWindow, m_makeSummary, QStringLiteral("RiepilogoWindow"));
 }
 
 void MDIForm1::setBalanceWindowFactory(BalanceWindowFactory makeBalance)
@@ -229,28 +235,7 @@ void MDIForm1::setBalanceWindowFactory(BalanceWindowFactory makeBalance)
 
 void MDIForm1::MENU0107_Click()
 {
-    if (m_balanceWindow) {
-        m_mdiArea->setActiveSubWindow(m_balanceWindow);
-        m_balanceWindow->raise();
-        return;
-    }
-    if (!m_makeBalance)
-        return;
-    auto *window = new ChildSubWindow([this](QMdiSubWindow *closed) { balanceWindowGone(closed); });
-    window->setObjectName(QStringLiteral("OrarioWindow"));
-    QWidget *balance = m_makeBalance(window);
-    if (!balance) {
-        delete window;
-        return;
-    }
-    m_balanceWindow = window;
-    showChild(window, balance, &MDIForm1::balanceWindowGone);
-}
-
-void MDIForm1::balanceWindowGone(QMdiSubWindow *window)
-{
-    if (window == m_balanceWindow)
-        m_balanceWindow = nullptr;
+    showOnce(m_balanceWindow, m_makeBalance, QStringLiteral("OrarioWindow"));
 }
 
 void MDIForm1::MENU0199_Click()

@@ -76,11 +76,12 @@ private:
     void MDIForm_Unload();
     void fillWindowList();
     void form2WindowGone(QMdiSubWindow *window);
-    void summaryWindowGone(QMdiSubWindow *window);
-    void balanceWindowGone(QMdiSubWindow *window);
     // Shows `content` in the child `window`, its window menu named for a screen reader; `gone`
     // hears of the window's deletion.
-    void showChild(QMdiSubWindow *window, QWidget *content, void (MDIForm1::*gone)(QMdiSubWindow *));
+    void showChild(QMdiSubWindow *window, QWidget *content, const std::function<void(QMdiSubWindow *)> &gone);
+    // A window the menu opens once: brings `slot`'s forward, or makes one with `make` (named `name`)
+    // and keeps it in `slot` until it is gone.
+    void showOnce(QMdiSubWindow *&slot, const std::function<QWidget *(QWidget *)> &make, const QString &name);
 
     Archive &m_archive;
     Services m_services;
