@@ -5,6 +5,8 @@
 #include "MovMagSchema.h"
 #include "SqliteStatement.h"
 
+#include <sqlite3.h>
+
 namespace zelvaro {
 
 namespace {
@@ -164,28 +166,6 @@ QString storedText(const StoredValue &value, int encoding)
         return QString::fromLatin1(value.bytes.toHex());
     }
     return QString();
-}
-
-int bindStoredValue(sqlite3_stmt *statement, int index, const StoredValue &value, int encoding)
-{
-    switch (value.type) {
-    case StoredValue::Integer:
-        return sqlite3_bind_int64(statement, index, value.integer);
-    case StoredValue::Real:
-        return sqlite3_bind_double(statement, index, value.real);
-    case StoredValue::Text:
-        return sqlite3_bind_text64(statement, index, value.bytes.constData(),
-                                   sqlite3_uint64(value.bytes.size()), SQLITE_TRANSIENT,
-                                   encoding == 2   ? SQLITE_UTF16LE
-                                   : encoding == 3 ? SQLITE_UTF16BE
-                                                   : SQLITE_UTF8);
-    case StoredValue::Blob:
-        return sqlite3_bind_blob64(statement, index, value.bytes.constData(),
-                                   sqlite3_uint64(value.bytes.size()), SQLITE_TRANSIENT);
-    case StoredValue::Null:
-        break;
-    }
-    return sqlite3_bind_null(statement, index);
 }
 
 StoredValue TableLayout::value(const LeafRow &row, int column) const

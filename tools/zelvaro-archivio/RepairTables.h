@@ -7,7 +7,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <sqlite3.h>
 
 namespace zelvaro {
 
@@ -49,8 +48,5 @@ Outcome tableLayout(int table, const QString &sql, TableLayout *layout);
 // The value as text for a report: a text decoded from the file's `encoding` (1 UTF-8, 2 UTF-16le,
 // 3 UTF-16be), a number in its usual form, a blob in hexadecimal, the null QString for null.
 QString storedText(const StoredValue &value, int encoding);
-
-// Binds the value as the file stores it to parameter `index` (from 1); SQLite's result code.
-int bindStoredValue(sqlite3_stmt *statement, int index, const StoredValue &value, int encoding);
 
 } // namespace zelvaro

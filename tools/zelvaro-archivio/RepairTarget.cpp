@@ -6,9 +6,34 @@
 
 #include <algorithm>
 
+#include <sqlite3.h>
+
 namespace zelvaro {
 
 namespace {
+
+// Binds the value as the file stores it to parameter `index` (from 1); SQLite's result code.
+int bindStoredValue(sqlite3_stmt *statement, int index, const StoredValue &value, int encoding)
+{
+    switch (value.type) {
+    case StoredValue::Integer:
+        return sqlite3_bind_int64(statement, index, value.integer);
+    case StoredValue::Real:
+        return sqlite3_bind_double(statement, index, value.real);
+    case StoredValue::Text:
+        return sqlite3_bind_text64(statement, index, value.bytes.constData(),
+                                   sqlite3_uint64(value.bytes.size()), SQLITE_TRANSIENT,
+                                   encoding == 2   ? SQLITE_UTF16LE
+                                   : encoding == 3 ? SQLITE_UTF16BE
+                                                   : SQLITE_UTF8);
+    case StoredValue::Blob:
+        return sqlite3_bind_blob64(statement, index, value.bytes.constData(),
+                                   sqlite3_uint64(value.bytes.size()), SQLITE_TRANSIENT);
+    case StoredValue::Null:
+        break;
+    }
+    return sqlite3_bind_null(statement, index);
+}
 
 constexpr const char *kCount = R"sql(SELECT COUNT(*) FROM %1)sql";
 constexpr const char *kNumbers =
