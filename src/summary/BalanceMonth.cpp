@@ -9,14 +9,6 @@ namespace zelvaro {
 
 namespace {
 
-// "-2.15": a figure of the balance as hours are typed, with its sign.
-QString figureText(double minutes)
-{
-    if (!(std::abs(minutes) < 1e15)) // a sum of absurd records: no hours text fits it
-        return minutesText(minutes);
-    return hourValueText(std::llround(minutes));
-}
-
 // What the note column says of a day: its holiday, its absence, or that it has no contract hours.
 QString dayNote(const BalanceDay &day)
 {
@@ -36,10 +28,10 @@ void setFigures(QStringList &cells, const BalanceTotals &t, bool withWorked)
         cells[kBmWorked] = hoursText(t.worked);
         cells[kBmDecimal] = decimalHoursText(t.worked);
     }
-    cells[kBmAbsence] = figureText(t.absence);
-    cells[kBmExpected] = figureText(t.expected);
-    cells[kBmBalance] = figureText(t.balance);
-    cells[kBmRunning] = figureText(t.running);
+    cells[kBmAbsence] = balanceFigureText(t.absence);
+    cells[kBmExpected] = balanceFigureText(t.expected);
+    cells[kBmBalance] = balanceFigureText(t.balance);
+    cells[kBmRunning] = balanceFigureText(t.running);
 }
 
 BalanceMonthLine dayLine(const Sheet &records, const BalanceDay &day, qsizetype index, qsizetype record,
@@ -63,22 +55,29 @@ BalanceMonthLine dayLine(const Sheet &records, const BalanceDay &day, qsizetype 
         for (int i = 0; i < 6; ++i)
             cells[kBmTimes + i] = times[i];
         cells[kBmWorked] = dayTotalText(r);
-        line.worked = r.complete ? figureText(r.minutes) : cells[kBmWorked];
+        line.worked = r.complete ? balanceFigureText(r.minutes) : cells[kBmWorked];
         cells[kBmDecimal] = r.complete ? decimalHoursText(r.minutes) : QString();
     }
     if (!first)
         return line;
     cells[kBmNote] = dayNote(day);
     if (day.absence)
-        cells[kBmAbsence] = figureText(day.absence->minutes); // a recupero's too, though it counts 0
+        cells[kBmAbsence] = balanceFigureText(day.absence->minutes); // a recupero's too, though it counts 0
     if (day.counted) {
-        cells[kBmExpected] = figureText(day.figures.expected);
-        cells[kBmBalance] = figureText(day.figures.balance);
+        cells[kBmExpected] = balanceFigureText(day.figures.expected);
+        cells[kBmBalance] = balanceFigureText(day.figures.balance);
     }
     return line;
 }
 
 } // namespace
+
+QString balanceFigureText(double minutes)
+{
+    if (!(std::abs(minutes) < 1e15)) // a sum of absurd records: no hours text fits it
+        return minutesText(minutes);
+    return hourValueText(std::llround(minutes));
+}
 
 QStringList balanceMonthHeadings()
 {
@@ -130,7 +129,7 @@ QList<BalanceMonthLine> balanceMonthLines(const Sheet &records, const BalanceShe
         total.cells[kBmDay] =
             week ? weekLabel(b.from, key) : QStringLiteral("Totale ") + sheetPeriodName(key);
         setFigures(total.cells, b.totals, true);
-        total.worked = figureText(b.totals.worked);
+        total.worked = balanceFigureText(b.totals.worked);
         lines.append(total);
     }
     return lines;
@@ -138,8 +137,8 @@ QList<BalanceMonthLine> balanceMonthLines(const Sheet &records, const BalanceShe
 
 QStringList balanceMonthClosing(const BalanceSheet &balance)
 {
-    return {QStringLiteral("Saldo progressivo a inizio mese: ") + figureText(balance.runningAtStart),
-            QStringLiteral("Saldo progressivo a fine mese: ") + figureText(balance.runningAtEnd())};
+    return {QStringLiteral("Saldo progressivo a inizio mese: ") + balanceFigureText(balance.runningAtStart),
+            QStringLiteral("Saldo progressivo a fine mese: ") + balanceFigureText(balance.runningAtEnd())};
 }
 
 } // namespace zelvaro

@@ -26,6 +26,9 @@ enum BalanceMonthColumn {
 
 QStringList balanceMonthHeadings();
 
+// A figure of the balance in minutes as hours are typed, with its sign: -135 is "-2.15".
+QString balanceFigureText(double minutes);
+
 // A line of the month: a day (one line for each of its records, or one without a record), the part
 // of an ISO week inside the month after its last day, the month's total last.
 struct BalanceMonthLine

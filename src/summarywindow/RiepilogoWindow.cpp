@@ -2,7 +2,6 @@
 
 #include "Archive.h"
 #include "BalanceTables.h"
-#include "BalanceText.h"
 #include "ColumnWidths.h"
 #include "CsvFile.h"
 #include "ErrorReport.h"
@@ -23,7 +22,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cmath>
 
 namespace zelvaro {
 
@@ -35,16 +33,10 @@ constexpr int kDayColumns = 10;
 constexpr int kTreeColumns = 4;
 constexpr int kBalanceTreeColumns = 8;
 
-// "-2.15": a figure of the balance as hours are typed, with its sign.
-QString figureText(double minutes)
-{
-    return std::abs(minutes) < 1e15 ? hourValueText(std::llround(minutes)) : minutesText(minutes);
-}
-
 void setBalanceCells(QTreeWidgetItem *item, const BalanceTotals &t, LongestTexts &longest)
 {
-    const QStringList texts{figureText(t.expected), figureText(t.absence), figureText(t.balance),
-                            figureText(t.running)};
+    const QStringList texts{balanceFigureText(t.expected), balanceFigureText(t.absence),
+                            balanceFigureText(t.balance), balanceFigureText(t.running)};
     for (int i = 0; i < texts.size(); ++i) {
         item->setText(kTreeColumns + i, texts.at(i));
         item->setTextAlignment(kTreeColumns + i, Qt::AlignRight | Qt::AlignVCenter);
@@ -380,11 +372,8 @@ void RiepilogoWindow::showRecords(const SheetKey &key)
         cells.append(dayCells(*m_sheet, row));
         totals.append(row.kind != SheetRow::Kind::Day);
     }
-    fillGrid({QStringLiteral("Num. mov."), QStringLiteral("Giorno"), QStringLiteral("Inizio 1"),
-              QStringLiteral("Fine 1"), QStringLiteral("Inizio 2"), QStringLiteral("Fine 2"),
-              QStringLiteral("Inizio 3"), QStringLiteral("Fine 3"), QStringLiteral("Totale giorno"),
-              QStringLiteral("Ore decimali")},
-             cells, totals, QList<bool>(cells.size(), false));
+    // The columns of the month with its balance, up to the decimal hours.
+    fillGrid(balanceMonthHeadings().mid(0, kDayColumns), cells, totals, QList<bool>(cells.size(), false));
 }
 
 void RiepilogoWindow::showBalance(const SheetKey &key)
