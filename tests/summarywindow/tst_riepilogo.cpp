@@ -44,6 +44,17 @@ class tst_Riepilogo : public QObject
         tree()->setCurrentItem(tree()->findItems(period, Qt::MatchExactly | Qt::MatchRecursive).value(0));
     }
 
+    // The window on the archive of m_temp.
+    void openWindow()
+    {
+        Outcome error;
+        m_archive = Archive::open(m_temp->path(), &error);
+        QVERIFY2(m_archive, qPrintable(error.text));
+        m_window =
+            std::make_unique<RiepilogoWindow>(*m_archive, m_fakes->services(), m_printer, m_sheetPrinter);
+        m_ui = WindowDriver(m_window.get());
+    }
+
     // The archive of the balance's cases, without its tables yet: worked 1/4 (9 h), 2/4 (8 h) and
     // Easter Monday 21/4 (3 h) of 2025.
     void openBalanceArchive()
@@ -55,12 +66,7 @@ class tst_Riepilogo : public QObject
         m_temp->insert(1, u"1"_s, u"4"_s, u"2025"_s, {u"8"_s, u"17"_s});
         m_temp->insert(2, u"2"_s, u"4"_s, u"2025"_s, {u"8"_s, u"16"_s});
         m_temp->insert(3, u"21"_s, u"4"_s, u"2025"_s, {u"9"_s, u"12"_s});
-        Outcome error;
-        m_archive = Archive::open(m_temp->path(), &error);
-        QVERIFY2(m_archive, qPrintable(error.text));
-        m_window =
-            std::make_unique<RiepilogoWindow>(*m_archive, m_fakes->services(), m_printer, m_sheetPrinter);
-        m_ui = WindowDriver(m_window.get());
+        openWindow();
     }
 
     // The grid's line whose day (or subtotal) is `label`: its times, worked hours and balance columns.
@@ -111,12 +117,7 @@ private slots:
         m_temp->insert(4, u"9"_s, u"3"_s, y, {u"8"_s, u"12"_s});
         m_temp->insert(5, u"2"_s, u"3"_s, y, {u"18"_s, u"19"_s});
         m_temp->insert(6, u"31"_s, u"4"_s, y, {u"8"_s, u"9"_s});
-        Outcome error;
-        m_archive = Archive::open(m_temp->path(), &error);
-        QVERIFY2(m_archive, qPrintable(error.text));
-        m_window =
-            std::make_unique<RiepilogoWindow>(*m_archive, m_fakes->services(), m_printer, m_sheetPrinter);
-        m_ui = WindowDriver(m_window.get());
+        openWindow();
     }
 
     void cleanup()
